@@ -1,0 +1,187 @@
+#include "p2serial.h"
+
+#include "Alert.h"
+#include "config.h"
+#include "serialthread.h"
+#include "uisr.h"
+
+#include <QLoggingCategory>
+#include <QMetaMethod>
+#include <algorithm>
+#include <utility>
+
+Q_LOGGING_CATEGORY(lcLink, "quillet.link", QtWarningMsg)
+
+namespace {
+
+QString hexText(const std::uint8_t* bytes, int count)
+{
+    QString text;
+    text.reserve(count * 3);
+    for (int i = 0; i < count; ++i) {
+        uisr::appendHex(text, bytes[i]);
+        text.append(QLatin1Char(' '));
+    }
+    return text;
+}
+
+} // namespace
+
+p2serial::p2serial(QObject* parent) : QSerialPort(parent)
+{
+    connect(this, &QIODevice::readyRead, this, &p2serial::dataAvailable);
+}
+
+p2serial::~p2serial() = default;
+
+void p2serial::setPortList(PortList ports)
+{
+    m_ports = std::move(ports);
+}
+
+void p2serial::init()
+{
+    // The device's line: 38400 baud, 8 data bits, odd parity, 2 stop bits, no flow control.
+    setBaudRate(QSerialPort::Baud38400);
+    setDataBits(QSerialPort::Data8);
+    setParity(QSerialPort::OddParity);
+    setStopBits(QSerialPort::TwoStop);
+    setFlowControl(QSerialPort::NoFlowControl);
+
+    if (serialthread1) {
+        serialthread1->stop();
+        serialthread1->deleteLater();
+    }
+    serialthread1 = new serialthread(*this, this);
+    serialthread1->start();
+}
+
+void p2serial::portopen(int index)
+{
+    if (isOpen())
+        close();
+    init();
+    serialopen = false;
+    portname = QStringLiteral("None");
+
+    if (index >= 0) {
+        const QList<PortEntry>& ports = m_ports.entries();
+        QString cause = tr("The chosen port is no longer on the system's list. Press Refresh.");
+        if (index < ports.size()) {
+            setPortName(ports[index].location);
+            serialopen = open(QIODevice::ReadWrite);
+            cause = errorString();
+        }
+        if (serialopen) {
+            setDataTerminalReady(false);
+            portname = ports[index].name;
+            config::putconfig(QStringLiteral("controlport"), portname);
+        } else {
+            qCWarning(lcLink) << "cannot open port" << index << cause;
+            Alert::show(QStringLiteral("Error opening Controller serial port"), cause);
+        }
+    }
+    emit newname(portname);
+}
+
+void p2serial::portclose()
+{
+    if (isOpen())
+        close();
+    serialopen = false;
+    if (serialthread1) {
+        serialthread1->p2thread = false;
+        serialthread1->p2open = false;
+        serialthread1->stop();
+    }
+}
+
+void p2serial::send(const QByteArray& frame)
+{
+    if (!isOpen())
+        return;
+    write(frame);
+    flush(); // out now, not when the event loop next runs
+}
+
+void p2serial::dataAvailable()
+{
+    if ((serialthread1 && serialthread1->p2thread) || p2flag)
+        return;
+    p2flag = true;
+    newrxdata(readAll());
+    p2flag = false;
+    // Bytes that arrived while this delivery was dispatched stayed in the port; the port
+    // will not announce them again, so take them in as the next delivery.
+    if (bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &p2serial::dataAvailable, Qt::QueuedConnection);
+}
+
+void p2serial::newrxdata(QByteArrayView b)
+{
+    if (b.isEmpty())
+        return;
+    // A handler of parseinput may run a nested event loop (a message box) in which more
+    // bytes are read; they wait here and are framed after the delivery in progress.
+    if (m_delivering) {
+        m_pending.append(b);
+        return;
+    }
+    m_delivering = true;
+    qCDebug(lcLink).noquote() << "rx" << b.size() << "bytes";
+
+    QByteArray next;
+    do {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(b.data());
+        qsizetype left = b.size();
+        // The ring holds at most 255 unconsumed bytes, so a large read goes in as several
+        // deliveries, each as big as the ring can take.
+        while (left > 0) {
+            const int count = static_cast<int>(std::min<qsizetype>(left, kRingLimit - held()));
+            deliver(bytes, count);
+            bytes += count;
+            left -= count;
+        }
+        next = std::exchange(m_pending, QByteArray());
+        b = next;
+    } while (!b.isEmpty());
+
+    m_delivering = false;
+}
+
+void p2serial::deliver(const std::uint8_t* bytes, int count)
+{
+    for (int i = 0; i < count; ++i)
+        rxbuff[inp++] = bytes[i];
+
+    std::array<std::uint8_t, 256> skipped;
+    int skippedCount = 0;
+    while (inp != outp) {
+        const int length = p2sr::frameLength(rxbuff[outp]);
+        const int sumAt = length - 1;
+        if (held() < length)
+            break; // the rest of the frame has not arrived yet
+        std::uint8_t sum = 0;
+        for (int i = 0; i < sumAt; ++i) {
+            const std::uint8_t byte = rxbuff[static_cast<std::uint8_t>(outp + i)];
+            incmd[static_cast<std::size_t>(i)] = byte;
+            sum = static_cast<std::uint8_t>(sum + byte);
+        }
+        if (sum == rxbuff[static_cast<std::uint8_t>(outp + sumAt)]) {
+            incmd[static_cast<std::size_t>(sumAt)] = sum;
+            emit parseinput(incmd);
+            outp = static_cast<std::uint8_t>(outp + length);
+        } else {
+            skipped[static_cast<std::size_t>(skippedCount++)] = rxbuff[outp++];
+        }
+    }
+    if (skippedCount > 0)
+        reportSkipped(skipped.data(), skippedCount);
+}
+
+void p2serial::reportSkipped(const std::uint8_t* bytes, int count)
+{
+    qCDebug(lcLink).noquote() << "skipped" << hexText(bytes, count);
+    if (isSignalConnected(QMetaMethod::fromSignal(&p2serial::debugerror)))
+        emit debugerror(QStringLiteral("EParse ") + hexText(bytes, count));
+}
