@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QStringList>
+#include <QTimer>
+#include <memory>
+
+class MenuBar1;
+class QLabel;
+class QPushButton;
+class p2view;
+class prefw;
+
+namespace app {
+
+// The splash window: the product's picture and "Run". It creates the communications view
+// and the console, and its timer is the program's 50 ms heartbeat for the whole run.
+class main : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // extraPorts: device paths the operator named on the command line.
+    explicit main(MenuBar1& menus, QStringList extraPorts = {}, QWidget* parent = nullptr);
+    ~main() override;
+
+    // Where the splash picture is looked for: the application's resource folder.
+    [[nodiscard]] static QString picturePath();
+
+    // Creates the communications view and the console, both hidden, then shows itself.
+    void Event_Open();
+    void ImageWell1_Open();
+    void BevelButton1_Action();
+    void Timer1_Action();
+
+    [[nodiscard]] prefw* console() const { return m_console.get(); }
+    [[nodiscard]] p2view* view() const { return m_view.get(); }
+
+    QLabel* ImageWell1 = nullptr;
+    QPushButton* BevelButton1 = nullptr;
+    QTimer Timer1;
+
+private:
+    [[nodiscard]] static const QImage& picture();
+
+    MenuBar1& m_menus;
+    QStringList m_extraPorts;
+    std::unique_ptr<p2view> m_view;
+    std::unique_ptr<prefw> m_console;
+};
+
+} // namespace app

@@ -1,0 +1,53 @@
+#include "World.h"
+
+#include "prefw.h"
+
+#include <QFile>
+
+World::World()
+{
+    settings.folder = dir.path();
+    config::wire(settings);
+    p2sr::wire(link);
+    m_previousAlert =
+        Alert::install([this](const QString& text, const QString&) { alerts.append(text); });
+}
+
+World::~World()
+{
+    splash.reset();
+    Alert::install(m_previousAlert);
+}
+
+void World::writeSettings(const QStringList& lines) const
+{
+    QFile file(dir.filePath(QStringLiteral("quillet.ini")));
+    if (file.open(QIODevice::WriteOnly))
+        file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+}
+
+void World::start(bool realHeartbeat)
+{
+    config::initconfig(QStringLiteral("quillet"));
+    splash = std::make_unique<app::main>(menus, QStringList{device.slavePath()});
+    if (!realHeartbeat)
+        splash->Timer1.stop();
+    splash->Event_Open();
+}
+
+void World::tick(int count)
+{
+    for (int i = 0; i < count; ++i)
+        splash->Timer1_Action();
+}
+
+QString World::settingsFile() const
+{
+    return dir.filePath(QStringLiteral("quillet.ini"));
+}
+
+QByteArray World::settingsText() const
+{
+    QFile file(settingsFile());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

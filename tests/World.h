@@ -1,0 +1,48 @@
+#pragma once
+
+#include "Alert.h"
+#include "MenuBar1.h"
+#include "Pty.h"
+#include "config.h"
+#include "p2sr.h"
+#include "splash.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class p2view;
+class prefw;
+
+// The whole program as it starts, with its settings in a temporary folder and a device
+// at the master side of a pseudo-terminal, named on the command line as --port would.
+class World
+{
+public:
+    World();
+    ~World();
+
+    // Writes quillet.ini before start: alternating keys and values.
+    void writeSettings(const QStringList& lines) const;
+    // The settings load and the splash window opens, creating the other two windows.
+    // Unless told otherwise, the test runs the heartbeat itself with tick().
+    void start(bool realHeartbeat = false);
+    // Heartbeat ticks, as the splash window's timer would run them.
+    void tick(int count = 1);
+    [[nodiscard]] QString settingsFile() const;
+    [[nodiscard]] QByteArray settingsText() const;
+
+    prefw& console() const { return *splash->console(); }
+    p2view& view() const { return *splash->view(); }
+
+    Pty device;
+    QTemporaryDir dir;
+    config::State settings;
+    p2sr::State link;
+    MenuBar1 menus;
+    std::unique_ptr<app::main> splash;
+    QStringList alerts;
+
+private:
+    Alert::Handler m_previousAlert;
+};
