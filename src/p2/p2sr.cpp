@@ -1,7 +1,9 @@
 #include "p2sr.h"
 
+#include "ConsoleOps.h"
 #include "TrafficLog.h"
 #include "p2serial.h"
+#include "uisr.h"
 
 namespace p2sr {
 namespace {
@@ -46,6 +48,95 @@ void p2write(const QByteArray& s)
         g_state->endpoint->send(s);
     if (g_state->view && g_state->view->showing())
         g_state->view->Disp_string(s);
+}
+
+namespace {
+
+// Reply-group frames the console acts on, by CMD2 and first data byte.
+constexpr std::uint8_t kReplyGroup = 0x1;
+constexpr std::uint8_t kAcknowledge = 0x01;
+constexpr std::uint8_t kDeviceCommand = 0xB0;
+constexpr std::uint8_t kBlockRequest = 0x01;
+constexpr std::uint8_t kNameChunk = 0x03;
+constexpr std::uint8_t kStatus = 0x06;
+constexpr std::uint8_t kBoardRevision = 0xB3;
+constexpr std::uint8_t kLamps = 0xB9;
+constexpr std::uint8_t kLampState = 0x0A;
+
+// The status message: version, then (from four data bytes) monitor and revision, then
+// (from six) the date; a shorter message gives zeros for what it lacks.
+void status(ConsoleOps& console, const Frame& p, int n)
+{
+    console.Dispversion(p[3]);
+    if (n >= 4) {
+        console.Dispmonitor(p[4]);
+        console.Disprevision(p[5], p[6]);
+    } else {
+        console.Dispmonitor(0);
+        console.Disprevision(0, 0);
+    }
+    if (n >= 6)
+        console.Dispdate(p[7], p[8], p[9]);
+    else
+        console.Dispdate(0, 0, 0);
+}
+
+QString boardRevision(const Frame& p)
+{
+    QString text = QStringLiteral("core rev - ");
+    for (std::size_t i = 4; i <= 7; ++i) {
+        uisr::appendHex(text, p[i]);
+        text.append(QLatin1Char(' '));
+    }
+    return text;
+}
+
+// True when the report differs from the lamp state last reported.
+bool lampsChanged(const Frame& p)
+{
+    bool changed = false;
+    for (std::size_t k = 0; k < 3; ++k) {
+        if (p[3 + k] != g_state->leddata[k]) {
+            g_state->leddata[k] = p[3 + k];
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+} // namespace
+
+void parsep2(const Frame& frame)
+{
+    const std::uint8_t group = frame[0] >> 4;
+    const int n = frame[0] & 0x0F;
+    const std::uint8_t cmd2 = frame[1];
+    const std::uint8_t d = frame[2];
+    bool log = true;
+    bool request = false;
+
+    if (group == kReplyGroup && cmd2 == kLamps) {
+        log = d == kLampState && lampsChanged(frame);
+    } else if (group == kReplyGroup && g_state->console) {
+        ConsoleOps& console = *g_state->console;
+        if (cmd2 == kAcknowledge) {
+            console.Rxack();
+        } else if (cmd2 == kDeviceCommand) {
+            if (d == kBlockRequest)
+                request = true;
+            else if (d == kNameChunk)
+                console.Rxname(frame);
+            else if (d == kStatus)
+                status(console, frame, n);
+        } else if (cmd2 == kBoardRevision) {
+            console.setCorerev(boardRevision(frame));
+        }
+    }
+
+    if (log && g_state->view && g_state->view->showing())
+        g_state->view->Disp_array(frame, QStringLiteral("Rx-"));
+    if (request && g_state->console)
+        g_state->console->rxdatarq();
 }
 
 void p2restart()

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+class ConsoleOps;
 class p2serial;
 class TrafficLog;
 
@@ -33,6 +34,7 @@ struct State
     std::unique_ptr<QIODevice> stream;     // the firmware image being downloaded, or none
     p2serial* endpoint = nullptr;          // the console's endpoint, where frames go
     TrafficLog* view = nullptr;            // the communications view
+    ConsoleOps* console = nullptr;         // where received frames take effect
 };
 
 void wire(State& state);
@@ -46,5 +48,7 @@ void p2write(const QByteArray& s);
 void p2restart();
 // Reset frame 01 B0 05 B6.
 void p2reset();
+// Acts on one frame from the device, logs it, and answers a block request.
+void parsep2(const p2sr::Frame& frame);
 
 } // namespace p2sr
