@@ -1,6 +1,7 @@
 #include "Pty.h"
 
 #include <QDeadlineTimer>
+#include <algorithm>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -54,7 +55,8 @@ QByteArray Pty::read(int count, int timeoutMs)
         if (::poll(&pfd, 1, static_cast<int>(deadline.remainingTime())) <= 0)
             continue;
         char buffer[256];
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        const auto wanted = std::min<qsizetype>(sizeof buffer, count - got.size());
+        const ssize_t n = ::read(m_master, buffer, static_cast<size_t>(wanted));
         if (n > 0)
             got.append(buffer, n);
     }

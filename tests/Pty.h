@@ -19,7 +19,8 @@ public:
 
     // Sends bytes from the device's side.
     void write(const QByteArray& bytes);
-    // What the device's side receives: waits until count bytes are there or timeoutMs passes.
+    // What the device's side receives: waits until count bytes are there or timeoutMs
+    // passes, and takes no more than count.
     [[nodiscard]] QByteArray read(int count, int timeoutMs = 2000);
 
 private:

@@ -1,7 +1,10 @@
 #include "World.h"
 
+#include "portselect.h"
 #include "prefw.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 
 World::World()
@@ -33,6 +36,33 @@ void World::start(bool realHeartbeat)
     if (!realHeartbeat)
         splash->Timer1.stop();
     splash->Event_Open();
+}
+
+void World::startWithDevice()
+{
+    writeSettings({QLatin1String(portselect::kKey), device.slavePath()});
+    start();
+}
+
+QByteArray World::receive(int count, int timeoutMs)
+{
+    // The console answers the device from its event loop, so it runs while we wait.
+    QByteArray got;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (got.size() < count && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        got += device.read(count - static_cast<int>(got.size()), 5);
+    }
+    return got;
+}
+
+QByteArray World::nextFrame(int timeoutMs)
+{
+    const QByteArray first = receive(1, timeoutMs);
+    if (first.isEmpty())
+        return {};
+    const int length = (static_cast<std::uint8_t>(first[0]) & 0x0F) + 3;
+    return (first + receive(length - 1, 2000)).toHex(' ');
 }
 
 void World::tick(int count)

@@ -24,6 +24,13 @@ public:
 
     // Writes quillet.ini before start: alternating keys and values.
     void writeSettings(const QStringList& lines) const;
+    // Starts with the device's port chosen, so the console opens it at once.
+    void startWithDevice();
+    // The next frame the device receives, as spaced lower-case hex ("01 b0 04 b5"), or
+    // an empty string when nothing arrives in time.
+    [[nodiscard]] QByteArray nextFrame(int timeoutMs = 2000);
+    // Up to count bytes the device receives within timeoutMs, the program running meanwhile.
+    [[nodiscard]] QByteArray receive(int count, int timeoutMs);
     // The settings load and the splash window opens, creating the other two windows.
     // Unless told otherwise, the test runs the heartbeat itself with tick().
     void start(bool realHeartbeat = false);

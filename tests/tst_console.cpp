@@ -45,6 +45,8 @@ private slots:
     void watchdogAsksAfterFiftySilentTicks();
     void framesKeepTheLampLit();
     void lampGoesDarkOnThe51stSilentTick();
+    void everyFrameLightsTheLamp_data();
+    void everyFrameLightsTheLamp();
     void countdownLocksTheKeys();
     void acknowledgeCutsTheCountdown();
     void viewCommsShowsAndHides();
@@ -230,6 +232,32 @@ void TestConsole::lampGoesDarkOnThe51stSilentTick()
     QVERIFY(c.kcoms->lit);
     world.tick();
     QVERIFY(!c.kcoms->lit);
+}
+
+void TestConsole::everyFrameLightsTheLamp_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::newRow("acknowledge") << bytes("100111");
+    QTest::newRow("block request") << bytes("11b001c2");
+    QTest::newRow("lamp report, not logged") << bytes("14b90a000000d7");
+    QTest::newRow("other lamp report, ignored") << bytes("11b903cd");
+    QTest::newRow("group 2") << bytes("200121");
+}
+
+void TestConsole::everyFrameLightsTheLamp()
+{
+    QFETCH(QByteArray, frame);
+    World world;
+    world.start();
+    prefw& c = world.console();
+    world.tick(60);
+    QVERIFY(!c.kcoms->lit);
+
+    p2sr::Frame buffer{};
+    std::copy(frame.cbegin(), frame.cend(), buffer.begin());
+    c.p2serial1_parseinput(buffer);
+    QVERIFY(c.kcoms->lit);
+    QCOMPARE(c.comscheck, 0);
 }
 
 void TestConsole::countdownLocksTheKeys()

@@ -1,7 +1,7 @@
 #include "App.h"
 
 #include "config.h"
-#include "manuals.h"
+#include "dialogs.h"
 
 #include <QAction>
 

@@ -60,6 +60,7 @@ main::~main()
 {
     p2sr::state().view = nullptr;
     p2sr::state().endpoint = nullptr;
+    p2sr::state().console = nullptr;
 }
 
 QString main::picturePath()
@@ -110,6 +111,7 @@ void main::Event_Open()
     p2sr::State& link = p2sr::state();
     link.view = m_view.get();
     link.endpoint = &m_console->p2serial1;
+    link.console = m_console.get();
 
     m_console->hide();
     m_console->Event_Open(this);

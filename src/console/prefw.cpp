@@ -1,19 +1,23 @@
 #include "prefw.h"
 
+#include "Alert.h"
 #include "ProgressWheel.h"
 #include "VersionRadio.h"
 #include "config.h"
+#include "dialogs.h"
 #include "litkey.h"
 #include "p2sr.h"
 #include "p2view.h"
 #include "portselect.h"
 #include "serialthread.h"
+#include "uisr.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -21,13 +25,30 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QTabWidget>
+#include <limits>
 
 namespace {
 
-constexpr int kEnableTicks = 100; // how long the keys stay locked waiting for the device
-constexpr int kAnsweredTicks = 2; // what is left of the countdown once the device answers
-constexpr int kSilentTicks = 50;  // watchdog: silence before the device-type request
+constexpr int kEnableTicks = 100;      // how long the keys stay locked waiting for the device
+constexpr int kAnsweredTicks = 2;      // what is left of the countdown once the device answers
+constexpr int kSilentTicks = 50;       // watchdog: silence before the device-type request
+constexpr qint64 kHeaderBytes = 16384; // a .bin file's header, never sent
+constexpr int kBlockBytes = 8;         // image bytes per data block
+constexpr int kNameBytes = 80;
+constexpr int kLastNameChunk = 72; // offset of a name's last chunk
+
+// Sub-commands of the device commands (CMD2 0xB0)
+constexpr std::uint8_t kDeviceCommand = 0xB0;
+constexpr std::uint8_t kEnableDownload = 0x00;
+constexpr std::uint8_t kDataBlock = 0x01; // with image bytes; bare, it ends the download
+constexpr std::uint8_t kSelectVersion = 0x08;
+constexpr std::uint8_t kVerify = 0x09;
+constexpr std::uint8_t kTest = 0x0A;
+constexpr std::uint8_t kMonitor = 0x0B;
+constexpr std::uint8_t kSubcommandFrame = 0xA0;
+constexpr std::uint8_t kDebugPeek = 0x9A;
 
 const QColor kComsLit{0xC5, 0xFF, 0xC5};
 const QColor kAbortBody{0xFF, 0x00, 0x00};
@@ -80,6 +101,16 @@ litkey* lampKey(QWidget* parent)
     key->rad = 6;
     key->border = true;
     return key;
+}
+
+void send(std::initializer_list<std::uint8_t> bytes)
+{
+    QByteArray frame;
+    frame.reserve(static_cast<qsizetype>(bytes.size()) + 1);
+    for (const std::uint8_t b : bytes)
+        frame.append(static_cast<char>(b));
+    p2sr::appendsum(frame);
+    p2sr::p2write(frame);
 }
 
 } // namespace
@@ -135,8 +166,21 @@ void prefw::placePage(const QWidget* page)
 
 bool prefw::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
-        placePage(static_cast<QWidget*>(watched));
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (watched == selectbox1)
+            selectbox1_MouseDown();
+        else if (watched == selectbox2)
+            selectbox2_MouseDown();
+        for (int i = 0; i < 3; ++i) {
+            if (watched == TextArea1[static_cast<std::size_t>(i)]->viewport())
+                TextArea1_MouseDown(i);
+        }
+        return false; // the click goes on to the control
+    }
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Move) {
+        if (auto* page = qobject_cast<QWidget*>(watched); page && TabPanel1->indexOf(page) >= 0)
+            placePage(page);
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -167,6 +211,20 @@ void prefw::buildSelectPage(QWidget* page)
     ktest = place(new QPushButton(QStringLiteral("Test"), page), {21, 386, 50, 20});
 
     connect(krefresh, &QPushButton::clicked, this, &prefw::krefresh_Action);
+    connect(kmonitor, &QCheckBox::clicked, this, &prefw::kmonitor_Action);
+    connect(kverify, &QPushButton::clicked, this, &prefw::kverify_Action);
+    connect(ktest, &QPushButton::clicked, this, &prefw::ktest_Action);
+    connect(kreadeprom, &QPushButton::clicked, this, &prefw::kreadeprom_Action);
+    for (int i = 0; i < 2; ++i) {
+        // A radio button's handler runs whenever it becomes selected, by a click or by
+        // the program.
+        connect(version1[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on)
+                version1_Action(i);
+        });
+    }
+    selectbox1->installEventFilter(this);
+    selectbox2->installEventFilter(this);
 }
 
 void prefw::buildUpdatePage(QWidget* page)
@@ -199,6 +257,20 @@ void prefw::buildUpdatePage(QWidget* page)
     pbar->hide();
 
     connect(kview, &QPushButton::clicked, this, &prefw::kview_Action);
+    connect(kenabsw, &QPushButton::clicked, this, &prefw::kenabsw_Action);
+    connect(kfile, &QPushButton::clicked, this, &prefw::kfile_Action);
+    connect(kstart, &QPushButton::clicked, this, &prefw::kstart_Action);
+    connect(KReset, &QPushButton::clicked, this, &prefw::KReset_Action);
+    for (int i = 0; i < 2; ++i) {
+        connect(version2[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on)
+                version2_Action(i);
+        });
+    }
+    // The version-name areas take a click as a choice of their version, and then handle
+    // it as usual.
+    for (QPlainTextEdit* area : TextArea1)
+        area->viewport()->installEventFilter(this);
 }
 
 void prefw::buildHelpPage(QWidget* page)
@@ -220,6 +292,12 @@ void prefw::buildDebugPage(QWidget* page)
     dbuglen->addItems({QStringLiteral("Off"), QStringLiteral("1"), QStringLiteral("2"),
                        QStringLiteral("3"), QStringLiteral("4")});
     dbuglen->setCurrentIndex(0);
+    // An address is up to four hexadecimal digits, in either case.
+    dbugaddr->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9A-Fa-f]{0,4}")), dbugaddr));
+
+    connect(dbuglen, &QComboBox::currentIndexChanged, this, &prefw::dbuglen_Change);
+    connect(dbugaddr, &QLineEdit::textChanged, this, &prefw::dbugaddr_TextChange);
 }
 
 void prefw::buildBottomRow()
@@ -309,8 +387,6 @@ void prefw::Showtest()
     ktest->setVisible(!kverify->isHidden());
 }
 
-void prefw::Abort() {}
-
 void prefw::kclose_Action()
 {
     p2serial1.portclose();
@@ -332,12 +408,13 @@ void prefw::krefresh_Action()
     portselect1->refresh();
 }
 
-void prefw::p2serial1_parseinput(const p2sr::Frame&)
+void prefw::p2serial1_parseinput(const p2sr::Frame& incmd)
 {
     // Any frame from the device proves the link: the lamp lights and the watchdog
     // starts counting again.
     kcoms->setlit(true);
     comscheck = 0;
+    p2sr::parsep2(incmd);
 }
 
 bool prefw::_FileAbort_Action()
@@ -352,4 +429,332 @@ bool prefw::_ViewTestFunctions_Action()
     config::putbool(QStringLiteral("showtest"), m_viewTestFunctions->isChecked());
     Showtest();
     return true;
+}
+
+// Version selection and names
+
+void prefw::version1_Action(int index)
+{
+    selectVersion(index);
+}
+
+void prefw::version2_Action(int index)
+{
+    selectVersion(index);
+}
+
+void prefw::selectbox1_MouseDown()
+{
+    selectVersion(0);
+}
+
+void prefw::selectbox2_MouseDown()
+{
+    selectVersion(1);
+}
+
+void prefw::TextArea1_MouseDown(int index)
+{
+    selectVersion(index);
+}
+
+void prefw::selectVersion(int v)
+{
+    Setversion(v);
+    Setenabdelay();
+}
+
+void prefw::Setversion(int v)
+{
+    if (vflag)
+        return; // the buttons are being set by the program
+    vflag = true;
+    version = v;
+    // Both tabs show the same choice; a version of 2 leaves every button unselected.
+    version1[0]->setChecked(v == 0);
+    version1[1]->setChecked(v == 1);
+    version2[0]->setChecked(v == 0);
+    version2[1]->setChecked(v == 1);
+    vflag = false;
+    send({0x02, kDeviceCommand, kSelectVersion, static_cast<std::uint8_t>(v)});
+}
+
+void prefw::Rxname(const p2sr::Frame& p)
+{
+    const std::size_t slot = p[3] != 0 ? 1 : 0;
+    int at = p[4];
+    if (at == 0) {
+        fver = true;
+        vername[slot] = QByteArray(kNameBytes, '\0');
+    }
+    QByteArray& name = vername[slot];
+    for (std::size_t i = 5; i <= 12; ++i) {
+        if (p[i] == 0)
+            fver = false; // the name ends; nothing more is stored until a first chunk
+        if (fver) {
+            // A chunk before its name's first, or past the buffer's end, has nowhere to go.
+            if (!name.isEmpty() && at < kNameBytes)
+                name[at] = static_cast<char>(p[i]);
+            ++at;
+        }
+    }
+    if (p[4] == kLastNameChunk)
+        TextArea1[slot]->setPlainText(versionName(static_cast<int>(slot)));
+}
+
+QString prefw::versionName(int slot) const
+{
+    const QByteArray& name = vername[static_cast<std::size_t>(slot)];
+    return QString::fromLatin1(
+        name.left(name.indexOf('\0') < 0 ? name.size() : name.indexOf('\0')));
+}
+
+void prefw::Dispversion(std::uint8_t v)
+{
+    vflag = true;
+    version1[0]->setChecked(v == 0);
+    version1[1]->setChecked(v != 0);
+    version2[0]->setChecked(v == 0);
+    version2[1]->setChecked(v != 0);
+    TextArea1[2]->setPlainText(versionName(v != 0 ? 1 : 0));
+    vflag = false;
+    if (enabdelay > 0)
+        enabdelay = kAnsweredTicks; // the device has answered
+}
+
+// Firmware image
+
+void prefw::kfile_Action()
+{
+    f = uisr::openbinfile();
+    if (f.isEmpty())
+        return;
+    desc->setPlainText(QFileInfo(f).fileName());
+    send({0x02, kDeviceCommand, kMonitor, 0x00}); // the monitor must be off for a download
+    File2stream();
+}
+
+void prefw::File2stream()
+{
+    if (f.isEmpty())
+        return;
+    auto& stream = p2sr::state().stream;
+    stream.reset();
+    auto file = std::make_unique<QFile>(f);
+    if (!file->open(QIODevice::ReadOnly)) {
+        kstart->setEnabled(false);
+        Alert::show(tr("Cannot read the firmware file %1").arg(QFileInfo(f).fileName()),
+                    file->errorString());
+        return;
+    }
+    file->skip(kHeaderBytes);
+    m_imageSize = std::max<qint64>(0, file->size() - kHeaderBytes);
+    // A progress bar counts in int; a larger image is shown in coarser steps.
+    m_progressShift = 0;
+    while ((m_imageSize >> m_progressShift) > std::numeric_limits<int>::max())
+        ++m_progressShift;
+    stream = std::move(file);
+    pbar->setMaximum(static_cast<int>(m_imageSize >> m_progressShift));
+    pbar->setValue(0);
+    KReset->setEnabled(true);
+    kstart->setEnabled(true);
+}
+
+// Download
+
+void prefw::kenabsw_Action()
+{
+    if (kmonitor->isChecked()) {
+        Alert::show(QStringLiteral("Disable H/W Monitor First"));
+        return;
+    }
+    if (!p2serial1.serialopen) {
+        Alert::show(QStringLiteral("Serial Not Open"));
+        return;
+    }
+    KReset->setEnabled(true);
+    kabort->setEnabled(false);
+    kenabsw->setEnabled(false);
+    kstart->setEnabled(!f.isEmpty());
+    version2[0]->setEnabled(false);
+    version2[1]->setEnabled(false);
+    send({0x01, kDeviceCommand, kEnableDownload});
+    kfile->setFocus();
+    File2stream(); // a file chosen earlier is sent again from its first image byte
+    kfile->setEnabled(true);
+}
+
+void prefw::kstart_Action()
+{
+    pbar->show();
+    kabort->setEnabled(true);
+    for (QWidget* key : std::initializer_list<QWidget*>{kstart, KReset, kfile, kclose})
+        key->setEnabled(false);
+    // From here the device paces the download: its block requests are taken in as soon
+    // as they arrive.
+    p2serial1.serialthread1->p2thread = true;
+    rxdatarq();
+    if (p2sr::state().stream)
+        kabort->show(); // an image without data has finished already
+}
+
+void prefw::rxdatarq()
+{
+    auto& stream = p2sr::state().stream;
+    if (!stream)
+        return; // nothing loaded, or the download is over: nothing to send
+    const QByteArray block = stream->atEnd() ? QByteArray() : stream->read(kBlockBytes);
+    if (block.isEmpty()) {
+        Downdone();
+        return;
+    }
+    QByteArray frame;
+    frame.reserve(kBlockBytes + 4);
+    frame.append(static_cast<char>(block.size() + 1));
+    frame.append(static_cast<char>(kDeviceCommand));
+    frame.append(static_cast<char>(kDataBlock));
+    frame.append(block);
+    p2sr::appendsum(frame);
+    p2sr::p2write(frame);
+    showProgress(stream->pos() - kHeaderBytes);
+}
+
+void prefw::showProgress(qint64 sent)
+{
+    pbar->setValue(static_cast<int>(sent >> m_progressShift));
+    lcount->setText(QString::number(sent));
+}
+
+void prefw::endDownload(const QString& outcome)
+{
+    kfile->setEnabled(false);
+    KReset->setEnabled(true);
+    kabort->setEnabled(false);
+    kstart->setEnabled(false);
+    kclose->setEnabled(true);
+    p2sr::state().stream.reset();
+    pbar->hide();
+    lcount->setText(outcome);
+    if (p2serial1.serialthread1)
+        p2serial1.serialthread1->p2thread = false;
+}
+
+void prefw::Downdone()
+{
+    endDownload(QStringLiteral("Finished"));
+    send({0x01, kDeviceCommand, kDataBlock});
+    kabort->hide();
+}
+
+void prefw::Abort()
+{
+    endDownload(QStringLiteral("Aborted"));
+    p2sr::p2restart();
+    kabort->hide();
+}
+
+void prefw::KReset_Action()
+{
+    Setenabdelay();
+    kfile->setEnabled(false);
+    kstart->setEnabled(false);
+    lcount->setText(QString());
+    p2sr::p2reset();
+    kclose->setEnabled(true);
+    Alert::show(QStringLiteral("Now enable H/W Monitor"));
+}
+
+// Device identity
+
+void prefw::kreadeprom_Action()
+{
+    for (std::size_t i = 0; i < 2; ++i)
+        TextArea1[i]->setPlainText(QStringLiteral("Waiting for Communication"));
+    Setenabdelay();
+    p2sr::p2restart(); // the device restarts and reports its names and status
+}
+
+void prefw::Disprevision(std::uint8_t major, std::uint8_t minor)
+{
+    corerev->setText(QStringLiteral("%1.%2").arg(major).arg(minor));
+}
+
+void prefw::Dispdate(std::uint8_t year, std::uint8_t month, std::uint8_t day)
+{
+    coredate->setText(uisr::byte2hex(year) + QLatin1Char('\\') + uisr::byte2hex(month) +
+                      QLatin1Char('\\') + uisr::byte2hex(day));
+}
+
+void prefw::setCorerev(const QString& text)
+{
+    corerev->setText(text);
+}
+
+// Test, verify and hardware monitor
+
+void prefw::deviceCommand(std::uint8_t subcommand)
+{
+    TextArea1[0]->clear();
+    TextArea1[1]->clear();
+    Setenabdelay();
+    send({0x01, kDeviceCommand, subcommand});
+}
+
+void prefw::kverify_Action()
+{
+    deviceCommand(kVerify);
+}
+
+void prefw::ktest_Action()
+{
+    deviceCommand(kTest);
+}
+
+void prefw::kmonitor_Action()
+{
+    send({0x02, kDeviceCommand, kMonitor,
+          kmonitor->isChecked() ? std::uint8_t{1} : std::uint8_t{0}});
+}
+
+void prefw::Dispmonitor(std::uint8_t state)
+{
+    // Showing the device's state is not the operator's click: nothing is sent back.
+    kmonitor->setEnabled(false);
+    kmonitor->setChecked(state == 1);
+    kmonitor->setEnabled(true);
+}
+
+// Debug memory peek
+
+void prefw::sendsubcmd(const QByteArray& payload, std::uint8_t subcommand)
+{
+    // The data count shares CMD1 with the group: at most 14 payload bytes.
+    const QByteArray body = payload.left(14);
+    QByteArray frame;
+    frame.append(static_cast<char>(body.size() + 1));
+    frame.append(static_cast<char>(kSubcommandFrame));
+    frame.append(static_cast<char>(subcommand));
+    frame.append(body);
+    p2sr::appendsum(frame);
+    p2sr::p2write(frame);
+}
+
+void prefw::dbuglen_Change()
+{
+    const int length = dbuglen->currentIndex();
+    QByteArray payload(3, '\0');
+    if (length > 0) {
+        const int address = dbugaddr->text().toInt(nullptr, 16); // empty reads as 0
+        payload[0] = static_cast<char>(address / 256);
+        payload[1] = static_cast<char>(address & 0xFF);
+        payload[2] = static_cast<char>(length);
+    }
+    sendsubcmd(payload, kDebugPeek);
+}
+
+void prefw::dbugaddr_TextChange()
+{
+    // A new address switches the peek off; the engineer picks a length to send it.
+    if (dbuglen->currentIndex() != 0)
+        dbuglen->setCurrentIndex(0);
 }

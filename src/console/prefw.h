@@ -1,14 +1,13 @@
 #pragma once
 
+#include "ConsoleOps.h"
 #include "p2serial.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QList>
 #include <QMainWindow>
 #include <QRect>
 #include <array>
-#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -30,7 +29,7 @@ class portselect;
 // "Help", "Debug") over a bottom row with the abort key, the communications lamp and
 // Close. It owns the serial endpoint, and its periodic tick runs the enable countdown
 // and the link watchdog.
-class prefw : public QMainWindow
+class prefw : public QMainWindow, public ConsoleOps
 {
     Q_OBJECT
 
@@ -48,20 +47,49 @@ public:
     // One heartbeat tick, every 50 ms.
     void Timer();
     void Setenabdelay();
-    void Rxack();
     void Showtest();
     void Abort();
+    void Downdone();
+    void Setversion(int v);
+    void File2stream();
+    void sendsubcmd(const QByteArray& payload, std::uint8_t subcommand);
 
-    void kclose_Action();
+    // What the device's frames set off
+    void Rxack() override;
+    void Rxname(const p2sr::Frame& p) override;
+    void Dispversion(std::uint8_t v) override;
+    void Dispmonitor(std::uint8_t state) override;
+    void Disprevision(std::uint8_t major, std::uint8_t minor) override;
+    void Dispdate(std::uint8_t year, std::uint8_t month, std::uint8_t day) override;
+    void rxdatarq() override;
+    void setCorerev(const QString& text) override;
+
+    // The operator's actions
+    void kenabsw_Action();
+    void kfile_Action();
+    void KReset_Action();
+    void kstart_Action();
+    void kreadeprom_Action();
     void kview_Action();
-    void kabort_action();
+    void selectbox1_MouseDown();
+    void selectbox2_MouseDown();
+    void version1_Action(int index);
+    void version2_Action(int index);
+    void TextArea1_MouseDown(int index);
     void krefresh_Action();
+    void kverify_Action();
+    void ktest_Action();
+    void kmonitor_Action();
+    void dbugaddr_TextChange();
+    void dbuglen_Change();
+    void kclose_Action();
     void p2serial1_parseinput(const p2sr::Frame& incmd);
+    void kabort_action();
     bool _FileAbort_Action();
     bool _ViewTestFunctions_Action();
 
     // Fields
-    std::unique_ptr<QFile> f;          // the firmware image file chosen last
+    QString f;                         // the firmware image file chosen last; empty: none
     int version = 0;                   // the version last requested
     bool vflag = false;                // the program is setting the version buttons
     int enabdelay = 0;                 // enable countdown in ticks; 0: none running
@@ -133,9 +161,16 @@ private:
     void buildBottomRow();
     template <typename Control> Control* place(Control* control, const QRect& window);
     void placePage(const QWidget* page);
+    void selectVersion(int v);
+    void deviceCommand(std::uint8_t subcommand);
+    void showProgress(qint64 sent);
+    void endDownload(const QString& outcome);
+    [[nodiscard]] QString versionName(int slot) const;
 
     p2view& m_view;
     QWidget* m_content = nullptr;
     QList<Placement> m_placements;
     QAction* m_viewTestFunctions = nullptr;
+    qint64 m_imageSize = 0;  // bytes of image data after the header
+    int m_progressShift = 0; // progress bar units: bytes >> shift, so large images fit an int
 };
