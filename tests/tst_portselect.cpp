@@ -4,6 +4,7 @@
 #include "p2serial.h"
 #include "portselect.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +23,7 @@ private slots:
     void choosingNoneClosesThePort();
     void choiceIsStoredBeforeTheOpen();
     void refreshKeepsTheOpenPort();
+    void demoDeviceIsNeverRemembered();
 
 private:
     void start(const QString& stored);
@@ -156,6 +158,27 @@ void TestPortSelect::refreshKeepsTheOpenPort()
     QVERIFY(m_port->isOpen());
     QCOMPARE(m_port->portname, m_first->slavePath());
     QCOMPARE(m_settings.parray[1], storedBefore);
+}
+
+void TestPortSelect::demoDeviceIsNeverRemembered()
+{
+    Pty demo;
+    m_port->setPortList(PortList({m_first->slavePath(), m_second->slavePath()}, demo.slavePath()));
+    config::putconfig(QLatin1String(portselect::kKey), m_first->slavePath());
+    QFile::remove(config::path());
+
+    m_select->Event_Open();
+    QCOMPARE(m_select->currentText(), demo.slavePath());
+    QCOMPARE(m_port->portname, demo.slavePath());
+    QVERIFY(!QFile::exists(config::path())); // neither the choice nor "controlport" written
+    QCOMPARE(config::getstring(QLatin1String(portselect::kKey)), m_first->slavePath());
+
+    m_select->setCurrentIndex(rowOf(m_second->slavePath()));
+    QCOMPARE(config::getstring(QLatin1String(portselect::kKey)), m_second->slavePath());
+    m_select->setCurrentIndex(rowOf(demo.slavePath()));
+    QVERIFY(m_port->isOpen());
+    QCOMPARE(config::getstring(QLatin1String(portselect::kKey)), m_second->slavePath());
+    QCOMPARE(config::getstring(QStringLiteral("controlport")), m_second->slavePath());
 }
 
 QTEST_MAIN(TestPortSelect)

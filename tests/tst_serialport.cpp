@@ -36,6 +36,8 @@ private slots:
     void indexPastTheListFails();
     void noPortClosesWithoutMessage();
     void closeEndsTheReader();
+    void tunesTheLineOnOpen();
+    void staleInputIsDropped();
 
 private:
     [[nodiscard]] int ptyIndex() const;
@@ -199,6 +201,34 @@ void TestSerialPort::closeEndsTheReader()
     QVERIFY(!m_port->serialthread1->p2thread);
     QVERIFY(!m_port->serialthread1->p2open);
     QVERIFY(!m_port->serialthread1->running());
+}
+
+void TestSerialPort::tunesTheLineOnOpen()
+{
+    QList<int> tuned;
+    const auto previous = p2serial::installLineTuner([&tuned](int handle) {
+        tuned.append(handle);
+        return p2serial::lowLatency(handle);
+    });
+    m_port->portopen(ptyIndex());
+    p2serial::installLineTuner(previous);
+
+    QCOMPARE(tuned, QList<int>{static_cast<int>(m_port->handle())});
+    // A pseudo-terminal is no UART: the request is refused and the port works on.
+    QVERIFY(!p2serial::lowLatency(static_cast<int>(m_port->handle())));
+    QVERIFY(m_port->serialopen);
+    QCOMPARE(m_port->error(), QSerialPort::NoError);
+}
+
+void TestSerialPort::staleInputIsDropped()
+{
+    QStringList frames;
+    connect(m_port.get(), &p2serial::parseinput, this,
+            [&frames](const p2sr::Frame& frame) { frames.append(QString::number(frame[0], 16)); });
+    m_pty->write(bytes("100111")); // waiting in the line before the port is opened
+    m_port->portopen(ptyIndex());
+    m_pty->write(bytes("200121"));
+    QTRY_COMPARE(frames, QStringList{"20"});
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)

@@ -27,6 +27,13 @@ void portselect::refresh()
 void portselect::Event_Open()
 {
     refresh();
+    // A demo run opens its simulated device, whatever the operator chose before.
+    if (const int demo = m_port.portList().demoIndex(); demo >= 0) {
+        const QSignalBlocker quiet(this);
+        setCurrentIndex(demo + 1);
+        m_port.portopen(demo);
+        return;
+    }
     const QString stored = config::getstring(QLatin1String(kKey));
     for (int row = 0; row < count(); ++row) {
         if (itemText(row).compare(stored, Qt::CaseInsensitive) == 0) {
@@ -44,6 +51,8 @@ void portselect::Event_Change(int row)
 {
     if (row < 0)
         return;
-    config::putconfig(QLatin1String(kKey), itemText(row));
+    const QList<PortEntry>& ports = m_port.portList().entries();
+    if (row == 0 || ports.value(row - 1).remembered)
+        config::putconfig(QLatin1String(kKey), itemText(row));
     m_port.portopen(row - 1);
 }

@@ -2,7 +2,9 @@
 
 #include <QSerialPortInfo>
 
-PortList::PortList(QStringList extraPaths) : m_extraPaths(std::move(extraPaths)) {}
+PortList::PortList(QStringList extraPaths, QString demoPath)
+    : m_extraPaths(std::move(extraPaths)), m_demoPath(std::move(demoPath))
+{}
 
 void PortList::refresh()
 {
@@ -12,6 +14,8 @@ void PortList::refresh()
         m_entries.append({info.portName(), info.systemLocation()});
     for (const QString& path : std::as_const(m_extraPaths))
         m_entries.append({path, path});
+    if (!m_demoPath.isEmpty())
+        m_entries.append({m_demoPath, m_demoPath, false});
     m_scanned = true;
 }
 
@@ -20,4 +24,14 @@ const QList<PortEntry>& PortList::entries()
     if (!m_scanned)
         refresh();
     return m_entries;
+}
+
+int PortList::demoIndex()
+{
+    const QList<PortEntry>& all = entries();
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        if (!all[i].remembered)
+            return static_cast<int>(i);
+    }
+    return -1;
 }

@@ -8,6 +8,8 @@
 #include <QLoggingCategory>
 #include <QMetaMethod>
 #include <algorithm>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcLink, "quillet.link", QtWarningMsg)
@@ -25,7 +27,30 @@ QString hexText(const std::uint8_t* bytes, int count)
     return text;
 }
 
+p2serial::LineTuner& lineTuner()
+{
+    static p2serial::LineTuner tuner = p2serial::lowLatency;
+    return tuner;
+}
+
 } // namespace
+
+p2serial::LineTuner p2serial::installLineTuner(LineTuner tuner)
+{
+    return std::exchange(lineTuner(), std::move(tuner));
+}
+
+// Common USB serial adapters hold short reads back for their latency timer (16 ms), which
+// would cap the device-paced download near a quarter of the line's speed. Ports that are
+// no UART, such as pseudo-terminals, refuse the request; they need no tuning.
+bool p2serial::lowLatency(int handle)
+{
+    serial_struct settings{};
+    if (ioctl(handle, TIOCGSERIAL, &settings) != 0)
+        return false;
+    settings.flags |= ASYNC_LOW_LATENCY;
+    return ioctl(handle, TIOCSSERIAL, &settings) == 0;
+}
 
 p2serial::p2serial(QObject* parent) : QSerialPort(parent)
 {
@@ -73,9 +98,15 @@ void p2serial::portopen(int index)
             cause = errorString();
         }
         if (serialopen) {
-            setDataTerminalReady(false);
+            // A pseudo-terminal has no modem lines to drop; that is no fault of the port.
+            if (!setDataTerminalReady(false))
+                clearError();
+            if (lineTuner())
+                lineTuner()(static_cast<int>(handle()));
+            clear(QSerialPort::Input); // bytes from before the open belong to nobody
             portname = ports[index].name;
-            config::putconfig(QStringLiteral("controlport"), portname);
+            if (ports[index].remembered)
+                config::putconfig(QStringLiteral("controlport"), portname);
         } else {
             qCWarning(lcLink) << "cannot open port" << index << cause;
             Alert::show(QStringLiteral("Error opening Controller serial port"), cause);

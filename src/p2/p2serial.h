@@ -8,6 +8,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 class serialthread;
 
@@ -34,6 +35,12 @@ public:
     void newrxdata(QByteArrayView b);
     // Hands one frame to the port at once; with no port open it does nothing.
     void send(const QByteArray& frame);
+
+    // Tunes a freshly opened port's driver for quick answers; true when it could. The
+    // real one asks a USB adapter for low latency; tests install one that records.
+    using LineTuner = std::function<bool(int handle)>;
+    static LineTuner installLineTuner(LineTuner tuner);
+    static bool lowLatency(int handle);
 
     std::array<std::uint8_t, 257> rxbuff{}; // ring; the UInt8 indices use slots 0 to 255
     std::uint8_t inp = 0;                   // next free slot
