@@ -31,6 +31,13 @@ Pty::~Pty()
         ::close(m_master);
 }
 
+void Pty::hangUp()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = -1;
+}
+
 void Pty::write(const QByteArray& bytes)
 {
     qsizetype done = 0;

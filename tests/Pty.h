@@ -17,6 +17,8 @@ public:
     [[nodiscard]] QString slavePath() const { return m_slavePath; }
     [[nodiscard]] int slaveFd() const { return m_slave; }
 
+    // The device's side goes away, as when an adapter is pulled out.
+    void hangUp();
     // Sends bytes from the device's side.
     void write(const QByteArray& bytes);
     // What the device's side receives: waits until count bytes are there or timeoutMs

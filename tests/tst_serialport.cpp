@@ -38,6 +38,9 @@ private slots:
     void closeEndsTheReader();
     void tunesTheLineOnOpen();
     void staleInputIsDropped();
+    void openFailureSaysWhy_data();
+    void openFailureSaysWhy();
+    void unpluggedPortIsClosedOnce();
 
 private:
     [[nodiscard]] int ptyIndex() const;
@@ -48,6 +51,7 @@ private:
     config::State m_settings;
     p2sr::State m_link;
     QStringList m_alerts;
+    QStringList m_details;
     Alert::Handler m_previousAlert;
 };
 
@@ -69,8 +73,11 @@ void TestSerialPort::init()
     p2sr::wire(m_link);
 
     m_alerts.clear();
-    m_previousAlert =
-        Alert::install([this](const QString& text, const QString&) { m_alerts.append(text); });
+    m_details.clear();
+    m_previousAlert = Alert::install([this](const QString& text, const QString& detail) {
+        m_alerts.append(text);
+        m_details.append(detail);
+    });
 }
 
 void TestSerialPort::cleanup()
@@ -229,6 +236,63 @@ void TestSerialPort::staleInputIsDropped()
     m_port->portopen(ptyIndex());
     m_pty->write(bytes("200121"));
     QTRY_COMPARE(frames, QStringList{"20"});
+}
+
+void TestSerialPort::openFailureSaysWhy_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QString>("detail");
+
+    QTest::newRow("device gone") << "gone"
+                                 << "is gone";
+    QTest::newRow("busy in another program") << "busy"
+                                             << "in use by another program";
+}
+
+void TestSerialPort::openFailureSaysWhy()
+{
+    QFETCH(QString, situation);
+    QFETCH(QString, detail);
+
+    QSerialPort other;
+    QString path = m_pty->slavePath();
+    if (situation == "gone") {
+        path = QStringLiteral("/dev/quillet-unplugged");
+    } else {
+        other.setPortName(path);
+        QVERIFY(other.open(QIODevice::ReadWrite));
+    }
+    m_port->setPortList(PortList({path}));
+    m_port->portopen(ptyIndex());
+
+    QCOMPARE(m_alerts, QStringList{"Error opening Controller serial port"});
+    QVERIFY2(m_details.at(0).contains(detail), qPrintable(m_details.at(0)));
+    QVERIFY(m_details.at(0).contains(path));
+    QCOMPARE(m_port->portname, QStringLiteral("None"));
+}
+
+void TestSerialPort::unpluggedPortIsClosedOnce()
+{
+    m_port->portopen(ptyIndex());
+    m_port->serialthread1->p2thread = true; // in the middle of a download
+    QSignalSpy names(m_port.get(), &p2serial::newname);
+
+    m_pty->hangUp();
+    QTRY_VERIFY(!m_port->serialopen);
+    QVERIFY(!m_port->isOpen());
+    QVERIFY(!m_port->serialthread1->p2thread);
+    QCOMPARE(m_port->portname, QStringLiteral("None"));
+    QCOMPARE(names.size(), 1);
+    QTest::qWait(100); // nothing more arrives from a closed port
+    QCOMPARE(m_alerts, QStringList{"Controller serial port lost"});
+
+    // a new choice of port works
+    Pty replacement;
+    m_port->setPortList(PortList({replacement.slavePath()}));
+    m_port->portopen(ptyIndex());
+    QVERIFY(m_port->serialopen);
+    p2sr::p2restart();
+    QCOMPARE(replacement.read(4).toHex(' '), QByteArray("01 b0 04 b5"));
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)

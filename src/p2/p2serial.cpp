@@ -5,11 +5,15 @@
 #include "serialthread.h"
 #include "uisr.h"
 
+#include <QFile>
 #include <QLoggingCategory>
 #include <QMetaMethod>
 #include <algorithm>
+#include <grp.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcLink, "quillet.link", QtWarningMsg)
@@ -55,6 +59,56 @@ bool p2serial::lowLatency(int handle)
 p2serial::p2serial(QObject* parent) : QSerialPort(parent)
 {
     connect(this, &QIODevice::readyRead, this, &p2serial::dataAvailable);
+    connect(this, &QSerialPort::errorOccurred, this, &p2serial::portFailed);
+}
+
+// What the operator can do about a port that would not open.
+QString p2serial::whyNotOpen(const QString& path) const
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (::access(native.constData(), F_OK) != 0)
+        return tr("%1 is gone. Plug the adapter in again, press Refresh and choose its port.")
+            .arg(path);
+    if (::access(native.constData(), R_OK | W_OK) != 0) {
+        struct stat device
+        {};
+        const group* owner =
+            ::stat(native.constData(), &device) == 0 ? ::getgrgid(device.st_gid) : nullptr;
+        const QString name =
+            owner ? QString::fromLocal8Bit(owner->gr_name) : QStringLiteral("dialout");
+        return tr("You may not use %1. Add your user to the group \"%2\" "
+                  "(sudo usermod -aG %2 $USER), then log out and in again.")
+            .arg(path, name);
+    }
+    if (error() == QSerialPort::PermissionError)
+        return tr("%1 is in use by another program. Close that program, then choose the port "
+                  "again.")
+            .arg(path);
+    return errorString();
+}
+
+// A port whose line died is closed once and the operator told once; a new choice of port
+// opens it again.
+void p2serial::portFailed(QSerialPort::SerialPortError failure)
+{
+    // A pulled adapter reports a resource error; a pseudo-terminal or socat pair whose
+    // other end went away reads end-of-file, which Qt reports as a read error on every
+    // turn of the event loop. Either way the line is dead.
+    const bool dead = failure == QSerialPort::ResourceError || failure == QSerialPort::ReadError;
+    if (!dead || !isOpen())
+        return;
+    const QString lost = portName();
+    close();
+    serialopen = false;
+    if (serialthread1)
+        serialthread1->p2thread = false;
+    portname = QStringLiteral("None");
+    qCWarning(lcLink) << "port lost" << lost << errorString();
+    emit newname(portname);
+    Alert::show(QStringLiteral("Controller serial port lost"),
+                tr("%1 stopped answering: the adapter was unplugged or failed. Plug it in "
+                   "again, press Refresh and choose its port.")
+                    .arg(lost));
 }
 
 p2serial::~p2serial() = default;
@@ -95,7 +149,8 @@ void p2serial::portopen(int index)
         if (index < ports.size()) {
             setPortName(ports[index].location);
             serialopen = open(QIODevice::ReadWrite);
-            cause = errorString();
+            if (!serialopen)
+                cause = whyNotOpen(ports[index].location);
         }
         if (serialopen) {
             // A pseudo-terminal has no modem lines to drop; that is no fault of the port.

@@ -60,6 +60,8 @@ private:
     static constexpr int kRingLimit = 255; // unconsumed bytes the ring may hold
 
     void dataAvailable();
+    void portFailed(QSerialPort::SerialPortError failure);
+    [[nodiscard]] QString whyNotOpen(const QString& path) const;
     void deliver(const std::uint8_t* bytes, int count);
     void reportSkipped(const std::uint8_t* bytes, int count);
     [[nodiscard]] int held() const { return static_cast<std::uint8_t>(inp - outp); }
