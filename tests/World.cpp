@@ -6,8 +6,9 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QTimer>
 
-World::World()
+World::World() : m_portPath(device.slavePath())
 {
     settings.folder = dir.path();
     config::wire(settings);
@@ -32,15 +33,17 @@ void World::writeSettings(const QStringList& lines) const
 void World::start(bool realHeartbeat)
 {
     config::initconfig(QStringLiteral("quillet"));
-    splash = std::make_unique<app::main>(menus, QStringList{device.slavePath()});
+    splash = std::make_unique<app::main>(menus, PortList({m_portPath}));
     if (!realHeartbeat)
         splash->Timer1.stop();
     splash->Event_Open();
 }
 
-void World::startWithDevice()
+void World::startWithDevice(const QString& devicePath)
 {
-    writeSettings({QLatin1String(portselect::kKey), device.slavePath()});
+    if (!devicePath.isEmpty())
+        m_portPath = devicePath;
+    writeSettings({QLatin1String(portselect::kKey), m_portPath});
     start();
 }
 
@@ -63,6 +66,16 @@ QByteArray World::nextFrame(int timeoutMs)
         return {};
     const int length = (static_cast<std::uint8_t>(first[0]) & 0x0F) + 3;
     return (first + receive(length - 1, 2000)).toHex(' ');
+}
+
+bool World::waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    QTimer wake; // so the loop looks at the clock even when nothing else happens
+    wake.start(50);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
 }
 
 void World::tick(int count)

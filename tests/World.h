@@ -9,6 +9,7 @@
 
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 class p2view;
@@ -24,8 +25,9 @@ public:
 
     // Writes quillet.ini before start: alternating keys and values.
     void writeSettings(const QStringList& lines) const;
-    // Starts with the device's port chosen, so the console opens it at once.
-    void startWithDevice();
+    // Starts with the device's port chosen, so the console opens it at once; by default
+    // the device is the test's own pseudo-terminal, else the one at devicePath.
+    void startWithDevice(const QString& devicePath = {});
     // The next frame the device receives, as spaced lower-case hex ("01 b0 04 b5"), or
     // an empty string when nothing arrives in time.
     [[nodiscard]] QByteArray nextFrame(int timeoutMs = 2000);
@@ -34,6 +36,9 @@ public:
     // The settings load and the splash window opens, creating the other two windows.
     // Unless told otherwise, the test runs the heartbeat itself with tick().
     void start(bool realHeartbeat = false);
+    // Runs the event loop as the program does, waking for each event rather than polling
+    // (as QTRY_ does, with its 10 ms naps), until done() or timeoutMs; gives done().
+    static bool waitUntil(const std::function<bool()>& done, int timeoutMs);
     // Heartbeat ticks, as the splash window's timer would run them.
     void tick(int count = 1);
     [[nodiscard]] QString settingsFile() const;
@@ -51,5 +56,6 @@ public:
     QStringList alerts;
 
 private:
+    QString m_portPath; // the device the console's port list offers
     Alert::Handler m_previousAlert;
 };

@@ -23,10 +23,10 @@ constexpr int kHeartbeatMs = 50;
 
 } // namespace
 
-main::main(MenuBar1& menus, QStringList extraPorts, QWidget* parent)
+main::main(MenuBar1& menus, PortList ports, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint),
-      m_menus(menus), m_extraPorts(std::move(extraPorts))
+      m_menus(menus), m_ports(std::move(ports))
 {
     setWindowTitle(QStringLiteral("Quillet 1.0"));
     auto* content = new QWidget(this);
@@ -106,7 +106,7 @@ void main::Event_Open()
     m_menus.install(m_console.get());
     m_console->AddMenuHandlers(m_menus.FileAbort, m_menus.ViewTestFunctions);
     m_menus.setConsole(m_console.get());
-    m_console->p2serial1.setPortList(PortList(m_extraPorts));
+    m_console->p2serial1.setPortList(m_ports);
 
     p2sr::State& link = p2sr::state();
     link.view = m_view.get();

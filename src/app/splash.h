@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PortList.h"
+
 #include <QImage>
 #include <QMainWindow>
 #include <QStringList>
@@ -21,8 +23,8 @@ class main : public QMainWindow
     Q_OBJECT
 
 public:
-    // extraPorts: device paths the operator named on the command line.
-    explicit main(MenuBar1& menus, QStringList extraPorts = {}, QWidget* parent = nullptr);
+    // ports: the list the console's port selector offers.
+    explicit main(MenuBar1& menus, PortList ports = PortList(), QWidget* parent = nullptr);
     ~main() override;
 
     // Where the splash picture is looked for: the application's resource folder.
@@ -45,7 +47,7 @@ private:
     [[nodiscard]] static const QImage& picture();
 
     MenuBar1& m_menus;
-    QStringList m_extraPorts;
+    PortList m_ports;
     std::unique_ptr<p2view> m_view;
     std::unique_ptr<prefw> m_console;
 };
