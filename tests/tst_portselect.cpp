@@ -168,14 +168,15 @@ void TestPortSelect::demoDeviceIsNeverRemembered()
     QFile::remove(config::path());
 
     m_select->Event_Open();
-    QCOMPARE(m_select->currentText(), demo.slavePath());
-    QCOMPARE(m_port->portname, demo.slavePath());
+    const QString demoName = QStringLiteral("Simulated device (%1)").arg(demo.slavePath());
+    QCOMPARE(m_select->currentText(), demoName);
+    QCOMPARE(m_port->portname, demoName);
     QVERIFY(!QFile::exists(config::path())); // neither the choice nor "controlport" written
     QCOMPARE(config::getstring(QLatin1String(portselect::kKey)), m_first->slavePath());
 
     m_select->setCurrentIndex(rowOf(m_second->slavePath()));
     QCOMPARE(config::getstring(QLatin1String(portselect::kKey)), m_second->slavePath());
-    m_select->setCurrentIndex(rowOf(demo.slavePath()));
+    m_select->setCurrentIndex(rowOf(demoName));
     QVERIFY(m_port->isOpen());
     QCOMPARE(config::getstring(QLatin1String(portselect::kKey)), m_second->slavePath());
     QCOMPARE(config::getstring(QStringLiteral("controlport")), m_second->slavePath());

@@ -15,7 +15,8 @@ void PortList::refresh()
     for (const QString& path : std::as_const(m_extraPaths))
         m_entries.append({path, path});
     if (!m_demoPath.isEmpty())
-        m_entries.append({m_demoPath, m_demoPath, false});
+        m_entries.append(
+            {QStringLiteral("Simulated device (%1)").arg(m_demoPath), m_demoPath, false});
     m_scanned = true;
 }
 
