@@ -5,6 +5,7 @@
 #include <QTest>
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -42,6 +43,10 @@ private slots:
     void fullTableIgnoresNewKey();
     void failedSaveKeepsOldFile();
     void valuesKeepTheirBytes();
+    void saveNeverWritesThroughALink();
+    void garbageFilesLoadAndSave_data();
+    void garbageFilesLoadAndSave();
+    void readOnlyFileIsLeftAlone();
 
 private:
     [[nodiscard]] QString file() const { return config::path(); }
@@ -294,6 +299,69 @@ void TestConfig::valuesKeepTheirBytes()
     QCOMPARE(m_state.parray[1], odd);
     QCOMPARE(m_state.parray[3], QByteArray("\xff\xfe"));
     QCOMPARE(config::getstring(QStringLiteral("controlport")), QStringLiteral("a b"));
+}
+
+void TestConfig::saveNeverWritesThroughALink()
+{
+    const QString elsewhere = m_dir->filePath(QStringLiteral("precious.txt"));
+    QFile other(elsewhere);
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("not the settings\n");
+    other.close();
+    QVERIFY(QFile::link(elsewhere, file()));
+    load();
+
+    config::putbool(QStringLiteral("showtest"), true);
+
+    QFile check(elsewhere);
+    QVERIFY(check.open(QIODevice::ReadOnly));
+    QCOMPARE(check.readAll(), QByteArray("not the settings\n"));
+    QVERIFY(!QFileInfo(file()).isSymLink());
+    QVERIFY(readFile().startsWith("not the settings\n\nshowtest\ntrue\n")); // loaded via the link
+}
+
+void TestConfig::garbageFilesLoadAndSave_data()
+{
+    QTest::addColumn<QByteArray>("content");
+
+    QByteArray binary;
+    for (int i = 0; i < 64 * 1024; ++i)
+        binary.append(static_cast<char>((i * 7919) >> 3));
+    QTest::newRow("binary garbage") << binary;
+    QTest::newRow("NUL bytes") << QByteArray("show\0test\ntr\0ue\n\0\0\0\n", 18);
+    QTest::newRow("a 1 MB line") << QByteArray(1024 * 1024, 'x') + "\nvalue\n";
+    QTest::newRow("100 MB") << QByteArray(100 * 1024 * 1024, '\n');
+}
+
+void TestConfig::garbageFilesLoadAndSave()
+{
+    QFETCH(QByteArray, content);
+    writeFile(content);
+    load();
+    std::array<QByteArray, config::kSlots> loaded = m_state.parray;
+
+    config::putconfig(QStringLiteral("quilletcheck"), QStringLiteral("yes"));
+    load();
+    const int k = config::findconfig(QStringLiteral("quilletcheck"));
+    if (k >= 0 && m_state.cfound) {
+        // the new pair went into the first free pair; every other slot is as loaded
+        loaded[static_cast<std::size_t>(2 * k)] = "quilletcheck";
+        loaded[static_cast<std::size_t>(2 * k + 1)] = "yes";
+    }
+    QCOMPARE(m_state.parray, loaded);
+    QCOMPARE(readFile().count('\n'), 256);
+}
+
+void TestConfig::readOnlyFileIsLeftAlone()
+{
+    if (geteuid() == 0)
+        QSKIP("root may write any file");
+    config::putconfig(QStringLiteral("controlport"), QStringLiteral("ttyUSB0"));
+    QFile::setPermissions(file(), QFileDevice::ReadOwner);
+    const QByteArray before = readFile();
+    config::putconfig(QStringLiteral("controlport"), QStringLiteral("ttyUSB1"));
+    QCOMPARE(readFile(), before);
+    QCOMPARE(config::getstring(QStringLiteral("controlport")), QStringLiteral("ttyUSB1"));
 }
 
 QTEST_GUILESS_MAIN(TestConfig)

@@ -124,6 +124,9 @@ private slots:
     void unreadableImage();
     void hugeImageShowsTrueProgress();
     void cancelledDialogKeepsTheImage();
+    void shortOrMissingFiles_data();
+    void shortOrMissingFiles();
+    void fileShrinkingDuringDownload();
 
     void names();
     void nameEdges();
@@ -415,6 +418,82 @@ void TestWorkflows::cancelledDialogKeepsTheImage()
     QVERIFY(c.kstart->isEnabled());
     c.kstart->click();
     QCOMPARE(world.nextFrame(), QByteArray("03 b0 01 aa bb 19"));
+}
+
+void TestWorkflows::shortOrMissingFiles_data()
+{
+    QTest::addColumn<int>("size"); // bytes in the file; -1: gone before Enable loads it again
+
+    QTest::newRow("shorter than the header") << 100;
+    QTest::newRow("empty") << 0;
+    QTest::newRow("gone after it was chosen") << -1;
+}
+
+void TestWorkflows::shortOrMissingFiles()
+{
+    QFETCH(int, size);
+    World world;
+    world.startWithDevice();
+    prefw& c = world.console();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("short.bin"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(std::max(size, 0), '\x11'));
+    file.close();
+    Chooser chooser;
+    chooser.answer = path;
+    makeReady(world);
+    c.kenabsw->click();
+    c.kfile->click();
+    QCOMPARE(world.nextFrame(), QByteArray("01 b0 00 b1"));
+    QCOMPARE(world.nextFrame(), QByteArray("02 b0 0b 00 bd"));
+
+    if (size < 0) {
+        QVERIFY(QFile::remove(path));
+        c.Abort();
+        QCOMPARE(world.nextFrame(), QByteArray("01 b0 04 b5"));
+        makeReady(world);
+        c.kenabsw->click(); // loads the chosen file again: it is gone
+        QCOMPARE(world.nextFrame(), QByteArray("01 b0 00 b1"));
+        QCOMPARE(world.alerts.size(), 1);
+        QVERIFY(world.alerts[0].contains(QStringLiteral("short.bin")));
+        QVERIFY(!c.kstart->isEnabled());
+        QVERIFY(!p2sr::state().stream);
+        return;
+    }
+    QCOMPARE(c.pbar->maximum(), 0);
+    c.kstart->click(); // nothing to send: finished at once
+    QCOMPARE(world.nextFrame(), QByteArray("01 b0 01 b2"));
+    QCOMPARE(c.lcount->text(), QStringLiteral("Finished"));
+    QVERIFY(c.kabort->isHidden());
+    QVERIFY(world.alerts.isEmpty());
+}
+
+void TestWorkflows::fileShrinkingDuringDownload()
+{
+    World world;
+    world.startWithDevice();
+    prefw& c = world.console();
+    QTemporaryDir dir;
+    const QByteArray data = bytes("0102030405060708090a0b0c0d0e0f10111213141516171819");
+    Chooser chooser;
+    chooser.answer = binFile(dir, data);
+    makeReady(world);
+    c.kenabsw->click();
+    c.kfile->click();
+    (void)world.nextFrame();
+    (void)world.nextFrame();
+    c.kstart->click();
+    QCOMPARE(world.nextFrame(), QByteArray("09 b0 01 01 02 03 04 05 06 07 08 de"));
+
+    QFile file(chooser.answer);
+    QVERIFY(file.resize(16384 + 11)); // cut while the device is busy with the first block
+    c.rxdatarq();
+    QCOMPARE(world.nextFrame(), QByteArray("04 b0 01 09 0a 0b d3"));
+    c.rxdatarq();
+    QCOMPARE(world.nextFrame(), QByteArray("01 b0 01 b2"));
+    QCOMPARE(c.lcount->text(), QStringLiteral("Finished"));
 }
 
 void TestWorkflows::names()

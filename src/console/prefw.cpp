@@ -541,7 +541,9 @@ void prefw::File2stream()
     auto& stream = p2sr::state().stream;
     stream.reset();
     auto file = std::make_unique<QFile>(f);
-    if (!file->open(QIODevice::ReadOnly)) {
+    // Unbuffered: every block is read from the file as it is now, so a file that shrinks
+    // under the download ends it at its real end.
+    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         kstart->setEnabled(false);
         Alert::show(tr("Cannot read the firmware file %1").arg(QFileInfo(f).fileName()),
                     file->errorString());

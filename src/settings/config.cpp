@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace config {
@@ -169,7 +170,12 @@ void saveconfig()
     // The new content goes to a temporary file beside the old one and replaces it only
     // once all of it is written, so a full disk or a crash never leaves a truncated file.
     // A short write is a failure too: the file system may take part of it and then refuse.
-    QSaveFile file(path());
+    // A quillet.ini that is a link to another file is replaced by a file of its own: the
+    // save never writes through the link into whatever it points at.
+    const QString target = path();
+    if (QFileInfo(target).isSymLink())
+        QFile::remove(target);
+    QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return;
     if (file.write(content) != content.size()) {
