@@ -73,6 +73,7 @@ class TestDispatch : public QObject
 private slots:
     void dispatch_data();
     void dispatch();
+    void everyCommandByte();
 };
 
 void TestDispatch::dispatch_data()
@@ -120,6 +121,8 @@ void TestDispatch::dispatch_data()
         << true << QStringList{"log Rx-14 b9 0a 01 02 03 dd", "log Rx-14 b9 0a 01 02 04 de"};
     QTest::newRow("first lamp report of zeros is not logged")
         << Frames{frame("14b90a000000")} << true << QStringList();
+    QTest::newRow("device command without data")
+        << Frames{frame("10b0")} << true << QStringList{"log Rx-10 b0 c0"};
     QTest::newRow("other lamp report: nothing") << Frames{frame("11b903")} << true << QStringList();
     QTest::newRow("other reply") << Frames{frame("1055")} << true << QStringList{"log Rx-10 55 65"};
     QTest::newRow("group 2") << Frames{frame("2001")} << true << QStringList{"log Rx-20 01 21"};
@@ -149,6 +152,41 @@ void TestDispatch::dispatch()
         p2sr::parsep2(f);
 
     QCOMPARE(recorder.calls, calls);
+}
+
+// Every CMD1 with the command bytes the dispatcher knows: only the reply group reaches the
+// console, and nothing reads outside the frame buffer (the sanitizer build checks that).
+void TestDispatch::everyCommandByte()
+{
+    Recorder recorder;
+    p2sr::State link;
+    link.console = &recorder;
+    link.view = &recorder;
+    p2sr::wire(link);
+
+    int consoleCalls = 0;
+    int acknowledges = 0;
+    for (int cmd1 = 0; cmd1 < 256; ++cmd1) {
+        for (const int cmd2 : {0x01, 0xB0, 0xB3, 0xB9, 0x55}) {
+            for (const int d : {0x01, 0x03, 0x06, 0x0A}) {
+                QByteArray hex = QByteArray::number(cmd1 + 0x100, 16).mid(1) +
+                                 QByteArray::number(cmd2 + 0x100, 16).mid(1);
+                const int n = cmd1 & 0x0F;
+                for (int i = 0; i < n; ++i)
+                    hex += QByteArray::number((i == 0 ? d : 0xA5) + 0x100, 16).mid(1);
+                recorder.calls.clear();
+                p2sr::parsep2(frame(hex.constData(), "ffffffffffffffff"));
+                const qsizetype logged = recorder.calls.filter(QStringLiteral("log ")).size();
+                QVERIFY(logged <= 1);
+                consoleCalls += static_cast<int>(recorder.calls.size() - logged);
+                acknowledges += static_cast<int>(recorder.calls.count(QStringLiteral("Rxack")));
+                if ((cmd1 >> 4) != 1)
+                    QCOMPARE(logged, 1); // other groups: logged, nothing else
+            }
+        }
+    }
+    QCOMPARE(acknowledges, 16 * 4); // CMD2 0x01 in the reply group, whatever the data
+    QVERIFY(consoleCalls > acknowledges);
 }
 
 QTEST_GUILESS_MAIN(TestDispatch)

@@ -60,6 +60,7 @@ private slots:
     void byteByByteMatchesWholeRead();
     void bytesArrivingDuringDispatchWaitTheirTurn();
     void staleBytesBeyondTheFrameStay();
+    void noiseFloodKeepsFraming();
 };
 
 void TestFraming::deliveries_data()
@@ -199,6 +200,34 @@ void TestFraming::staleBytesBeyondTheFrameStay()
     // the short frame overwrites only its own three positions of the frame buffer
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(port.incmd.data()), 6).toHex(' '),
              QByteArray("10 01 11 02 03 c9"));
+}
+
+// Minutes of noise at the line's full rate (38400 baud 8O2 is 3200 bytes a second): the
+// ring stays bounded, and the first good frames after the noise are found.
+void TestFraming::noiseFloodKeepsFraming()
+{
+    p2serial port;
+    int frames = 0;
+    QByteArray last;
+    QObject::connect(&port, &p2serial::parseinput, [&](const p2sr::Frame& frame) {
+        ++frames;
+        last = frameBytes(frame);
+    });
+    quint32 seed = 12345;
+    QByteArray chunk(64, '\0');
+    for (int round = 0; round < 10 * 60 * 3200 / 64; ++round) {
+        for (char& byte : chunk) {
+            seed = seed * 1664525u + 1013904223u;
+            byte = static_cast<char>(seed >> 24);
+        }
+        port.newrxdata(chunk);
+        QVERIFY(static_cast<std::uint8_t>(port.inp - port.outp) < 18);
+    }
+    const int noiseFrames = frames;
+    // enough acknowledges that any stray byte still waiting is tested and dropped
+    port.newrxdata(bytes("100111").repeated(7));
+    QVERIFY(frames > noiseFrames);
+    QCOMPARE(last.toHex(' '), QByteArray("10 01 11"));
 }
 
 QTEST_GUILESS_MAIN(TestFraming)

@@ -4,6 +4,7 @@
 #include "World.h"
 #include "litkey.h"
 #include "p2view.h"
+#include "portselect.h"
 #include "prefw.h"
 #include "serialthread.h"
 
@@ -13,8 +14,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSerialPort>
+#include <QStandardPaths>
 #include <QTest>
 
 namespace {
@@ -127,6 +131,7 @@ private slots:
     void shortOrMissingFiles_data();
     void shortOrMissingFiles();
     void fileShrinkingDuringDownload();
+    void adapterUnpluggedDuringDownload();
 
     void names();
     void nameEdges();
@@ -494,6 +499,55 @@ void TestWorkflows::fileShrinkingDuringDownload()
     c.rxdatarq();
     QCOMPARE(world.nextFrame(), QByteArray("01 b0 01 b2"));
     QCOMPARE(c.lcount->text(), QStringLiteral("Finished"));
+}
+
+// A socat pair stands for the adapter: the console opens one end, the test plays the
+// device at the other, and killing socat is pulling the adapter out.
+void TestWorkflows::adapterUnpluggedDuringDownload()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())
+        QSKIP("socat is not installed");
+    QTemporaryDir dir;
+    const QString console = dir.filePath(QStringLiteral("console"));
+    const QString deviceEnd = dir.filePath(QStringLiteral("device"));
+    QProcess socat;
+    socat.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + console,
+                                          QStringLiteral("pty,raw,echo=0,link=") + deviceEnd});
+    QTRY_VERIFY(QFile::exists(console) && QFile::exists(deviceEnd));
+    QSerialPort device;
+    device.setPortName(deviceEnd);
+    QVERIFY(device.open(QIODevice::ReadWrite));
+
+    World world;
+    world.startWithDevice(console);
+    prefw& c = world.console();
+    QVERIFY(c.p2serial1.serialopen);
+    Chooser chooser;
+    chooser.answer = binFile(dir, image(64));
+    makeReady(world);
+    c.kenabsw->click();
+    c.kfile->click();
+    c.kstart->click();
+    QTRY_VERIFY(device.bytesAvailable() >= 4 + 5 + 12); // enable, monitor off, first block
+
+    socat.kill();
+    socat.waitForFinished();
+    QTRY_VERIFY(!c.p2serial1.serialopen);
+    QTest::qWait(100);
+    QCOMPARE(world.alerts, QStringList{"Controller serial port lost"});
+    QVERIFY(!c.p2serial1.isOpen());
+
+    // Abort still works, and a new choice of port opens it
+    QTest::mouseClick(c.kabort, Qt::LeftButton);
+    QCOMPARE(c.lcount->text(), QStringLiteral("Aborted"));
+    QVERIFY(c.kclose->isEnabled());
+    Pty replacement;
+    c.p2serial1.setPortList(PortList({replacement.slavePath()}));
+    c.krefresh->click();
+    c.portselect1->setCurrentIndex(c.portselect1->findText(replacement.slavePath()));
+    QVERIFY(c.p2serial1.serialopen);
+    c.kreadeprom->click();
+    QCOMPARE(replacement.read(4).toHex(' '), QByteArray("01 b0 04 b5"));
 }
 
 void TestWorkflows::names()
