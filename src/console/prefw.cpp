@@ -6,6 +6,7 @@
 #include "config.h"
 #include "dialogs.h"
 #include "litkey.h"
+#include "p2codes.h"
 #include "p2sr.h"
 #include "p2view.h"
 #include "portselect.h"
@@ -39,16 +40,7 @@ constexpr int kBlockBytes = 8;         // image bytes per data block
 constexpr int kNameBytes = 80;
 constexpr int kLastNameChunk = 72; // offset of a name's last chunk
 
-// Sub-commands of the device commands (CMD2 0xB0)
-constexpr std::uint8_t kDeviceCommand = 0xB0;
-constexpr std::uint8_t kEnableDownload = 0x00;
-constexpr std::uint8_t kDataBlock = 0x01; // with image bytes; bare, it ends the download
-constexpr std::uint8_t kSelectVersion = 0x08;
-constexpr std::uint8_t kVerify = 0x09;
-constexpr std::uint8_t kTest = 0x0A;
-constexpr std::uint8_t kMonitor = 0x0B;
-constexpr std::uint8_t kSubcommandFrame = 0xA0;
-constexpr std::uint8_t kDebugPeek = 0x9A;
+using namespace p2sr::code;
 
 const QColor kComsLit{0xC5, 0xFF, 0xC5};
 const QColor kAbortBody{0xFF, 0x00, 0x00};

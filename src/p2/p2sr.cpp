@@ -2,6 +2,7 @@
 
 #include "ConsoleOps.h"
 #include "TrafficLog.h"
+#include "p2codes.h"
 #include "p2serial.h"
 #include "uisr.h"
 
@@ -52,16 +53,7 @@ void p2write(const QByteArray& s)
 
 namespace {
 
-// Reply-group frames the console acts on, by CMD2 and first data byte.
-constexpr std::uint8_t kReplyGroup = 0x1;
-constexpr std::uint8_t kAcknowledge = 0x01;
-constexpr std::uint8_t kDeviceCommand = 0xB0;
-constexpr std::uint8_t kBlockRequest = 0x01;
-constexpr std::uint8_t kNameChunk = 0x03;
-constexpr std::uint8_t kStatus = 0x06;
-constexpr std::uint8_t kBoardRevision = 0xB3;
-constexpr std::uint8_t kLamps = 0xB9;
-constexpr std::uint8_t kLampState = 0x0A;
+using namespace code;
 
 // The status message: version, then (from four data bytes) monitor and revision, then
 // (from six) the date; a shorter message gives zeros for what it lacks.

@@ -1,5 +1,6 @@
 #include "DeviceSim.h"
 
+#include "p2codes.h"
 #include "p2sr.h"
 
 #include <QFile>
@@ -23,30 +24,8 @@ using namespace std::chrono_literals;
 // 38400 baud, 8 data bits, odd parity, 2 stop bits: 12 bit times a byte.
 constexpr std::chrono::nanoseconds kByteTime{312'500};
 
-constexpr std::uint8_t kCommandGroup = 0x0;
-constexpr std::uint8_t kDeviceType = 0x11;
-constexpr std::uint8_t kDeviceCommand = 0xB0;
-constexpr std::uint8_t kDebugCommand = 0xA0;
-constexpr std::uint8_t kDebugRead = 0x9A;
+using namespace p2sr::code;
 
-// What follows CMD2 0xB0 in the console's frames.
-constexpr std::uint8_t kEnableDownload = 0x00;
-constexpr std::uint8_t kBlock = 0x01; // alone: download done
-constexpr std::uint8_t kRestart = 0x04;
-constexpr std::uint8_t kReset = 0x05;
-constexpr std::uint8_t kSelectVersion = 0x08;
-constexpr std::uint8_t kVerify = 0x09;
-constexpr std::uint8_t kTest = 0x0A;
-constexpr std::uint8_t kMonitor = 0x0B;
-
-// The device's replies.
-constexpr std::uint8_t kAcknowledge = 0x01;
-constexpr std::uint8_t kBlockRequest = 0x01;
-constexpr std::uint8_t kNameChunk = 0x03;
-constexpr std::uint8_t kStatus = 0x06;
-constexpr std::uint8_t kBoardRevision = 0xB3;
-constexpr std::uint8_t kLamps = 0xB9;
-constexpr std::uint8_t kLampState = 0x0A;
 constexpr std::uint8_t kTypeHigh = 0x02;
 constexpr std::uint8_t kTypeLow = 0x40;
 
@@ -385,7 +364,7 @@ void DeviceSim::act(const QByteArray& frame, Clock::time_point at)
         return;
     if (cmd2 == kDeviceType && n == 0)
         send(makeFrame({0x12, kDeviceType, kTypeHigh, kTypeLow}), reply);
-    else if (cmd2 == kDebugCommand && n == 4 && byteAt(frame, 2) == kDebugRead)
+    else if (cmd2 == kSubcommandFrame && n == 4 && byteAt(frame, 2) == kDebugPeek)
         debugRead(frame, reply);
     else if (cmd2 == kDeviceCommand && n >= 1)
         actOnDeviceCommand(frame, reply);
@@ -402,7 +381,7 @@ void DeviceSim::actOnDeviceCommand(const QByteArray& frame, Clock::time_point re
     }
         sendAck(reply);
         break;
-    case kBlock:
+    case kDataBlock:
         if (n == 1)
             downloadDone(reply);
         else
@@ -537,7 +516,7 @@ void DeviceSim::debugRead(const QByteArray& frame, Clock::time_point reply)
     for (int i = 0; i < length; ++i)
         bytes.append(static_cast<char>(memoryAt(static_cast<std::uint16_t>(address + i))));
     const auto cmd1 = static_cast<std::uint8_t>(0x10 | (3 + length));
-    send(makeFrame({cmd1, kDebugCommand, kDebugRead, hi, lo}, bytes), reply);
+    send(makeFrame({cmd1, kSubcommandFrame, kDebugPeek, hi, lo}, bytes), reply);
 }
 
 void DeviceSim::sendAck(Clock::time_point earliest)
