@@ -9,6 +9,7 @@
 #include <QLoggingCategory>
 #include <QMetaMethod>
 #include <algorithm>
+#include <cstring>
 #include <grp.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
@@ -19,6 +20,9 @@
 Q_LOGGING_CATEGORY(lcLink, "quillet.link", QtWarningMsg)
 
 namespace {
+
+// Deliveries up to this size are copied into the ring byte by byte, cheaper than a call.
+constexpr int kShortDelivery = 16;
 
 QString hexText(const std::uint8_t* bytes, int count)
 {
@@ -186,8 +190,21 @@ void p2serial::send(const QByteArray& frame)
 {
     if (!isOpen())
         return;
-    write(frame);
-    flush(); // out now, not when the event loop next runs
+    // A frame is a few bytes and the line's queue is nearly always empty, so it goes
+    // straight to the driver. QSerialPort's own write would switch its write notifier on
+    // and off for every frame, and each switch wakes the event loop once more: during a
+    // download that is most of the time between a block request and its block.
+    qsizetype sent = 0;
+    if (bytesToWrite() == 0) {
+        const ssize_t written = ::write(static_cast<int>(handle()), frame.constData(),
+                                        static_cast<std::size_t>(frame.size()));
+        sent = std::max<qsizetype>(written, 0);
+    }
+    // Whatever the driver did not take (a full queue, an error to report) goes the usual way.
+    if (sent < frame.size()) {
+        write(frame.constData() + sent, frame.size() - sent);
+        flush(); // out now, not when the event loop next runs
+    }
 }
 
 void p2serial::dataAvailable()
@@ -237,30 +254,52 @@ void p2serial::newrxdata(QByteArrayView b)
 
 void p2serial::deliver(const std::uint8_t* bytes, int count)
 {
-    for (int i = 0; i < count; ++i)
-        rxbuff[inp++] = bytes[i];
+    // The ring is read and written through plain pointers and local indices: the compiler
+    // must otherwise assume that every byte stored may change inp, outp or incmd, and
+    // reload them all for each byte of a delivery.
+    std::uint8_t* const ring = rxbuff.data();
+    const std::uint8_t in = static_cast<std::uint8_t>(inp + count);
+    if (count > kShortDelivery && inp + count <= 256) {
+        std::memcpy(ring + inp, bytes, static_cast<std::size_t>(count));
+    } else {
+        std::uint8_t at = inp;
+        for (int i = 0; i < count; ++i)
+            ring[at++] = bytes[i];
+    }
+    inp = in;
 
     std::array<std::uint8_t, 256> skipped;
     int skippedCount = 0;
-    while (inp != outp) {
-        const int length = p2sr::frameLength(rxbuff[outp]);
+    std::uint8_t out = outp;
+    while (in != out) {
+        const int length = p2sr::frameLength(ring[out]);
         const int sumAt = length - 1;
-        if (held() < length)
+        if (static_cast<std::uint8_t>(in - out) < length)
             break; // the rest of the frame has not arrived yet
-        std::uint8_t sum = 0;
-        for (int i = 0; i < sumAt; ++i) {
-            const std::uint8_t byte = rxbuff[static_cast<std::uint8_t>(outp + i)];
-            incmd[static_cast<std::size_t>(i)] = byte;
-            sum = static_cast<std::uint8_t>(sum + byte);
-        }
-        if (sum == rxbuff[static_cast<std::uint8_t>(outp + sumAt)]) {
-            incmd[static_cast<std::size_t>(sumAt)] = sum;
-            emit parseinput(incmd);
-            outp = static_cast<std::uint8_t>(outp + length);
+        // Away from the wrap a fixed-size copy takes the longest frame in two moves.
+        std::array<std::uint8_t, p2sr::kMaxFrameLength> frame;
+        if (out <= 256 - p2sr::kMaxFrameLength) {
+            std::memcpy(frame.data(), ring + out, frame.size());
         } else {
-            skipped[static_cast<std::size_t>(skippedCount++)] = rxbuff[outp++];
+            for (int i = 0; i < length; ++i)
+                frame[static_cast<std::size_t>(i)] = ring[static_cast<std::uint8_t>(out + i)];
+        }
+        // Every test leaves its bytes in incmd, a frame that fails it too.
+        std::uint8_t sum = 0;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(sumAt); ++i) {
+            incmd[i] = frame[i];
+            sum = static_cast<std::uint8_t>(sum + frame[i]);
+        }
+        if (sum == frame[static_cast<std::size_t>(sumAt)]) {
+            incmd[static_cast<std::size_t>(sumAt)] = sum;
+            outp = out; // the frame's handler sees the ring as it stands
+            emit parseinput(incmd);
+            out = static_cast<std::uint8_t>(out + length);
+        } else {
+            skipped[static_cast<std::size_t>(skippedCount++)] = ring[out++];
         }
     }
+    outp = out;
     if (skippedCount > 0)
         reportSkipped(skipped.data(), skippedCount);
 }

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleOptionViewItem>
+#include <QTimerEvent>
 #include <algorithm>
 
 QRect TrafficList::visualRect(const QModelIndex& index) const
@@ -191,6 +192,47 @@ void TrafficList::paintEvent(QPaintEvent* event)
         option.state.setFlag(QStyle::State_MouseOver, index == hover);
         itemDelegateForIndex(index)->paint(&painter, option, index);
     }
+}
+
+void TrafficList::rowsInserted(const QModelIndex& parent, int start, int end)
+{
+    // QListView's own handling would drop its item layout, which this list does not keep,
+    // and lay out every row again; rows here need only the scroll range and a drawing.
+    QAbstractItemView::rowsInserted(parent, start, end);
+    if (parent == rootIndex())
+        scheduleRefresh();
+}
+
+void TrafficList::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == m_refresh.timerId()) {
+        refreshRows();
+        return;
+    }
+    QListView::timerEvent(event);
+}
+
+void TrafficList::scheduleRefresh()
+{
+    if (m_refresh.isActive())
+        return; // already due
+    const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : kRefreshMs;
+    if (since >= kRefreshMs)
+        refreshRows(); // a single frame, or the first of a burst, shows at once
+    else
+        m_refresh.start(static_cast<int>(kRefreshMs - since), this);
+}
+
+void TrafficList::refreshRows()
+{
+    m_refresh.stop();
+    m_sinceRefresh.start();
+    if (m_rowHeight <= 0) {
+        doItemsLayout(); // the first row gives the height of them all
+        return;
+    }
+    updateGeometries();
+    viewport()->update();
 }
 
 int TrafficList::rowCount() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QBasicTimer>
+#include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QModelIndex>
@@ -14,7 +16,9 @@ class QPaintEvent;
 // one is added, which with a few hundred thousand rows costs more than the block exchange
 // of a download that adds them. Every row here is one line of the same height, so where a
 // row lies is plain arithmetic: adding a row costs the same at any length of the log, and
-// painting touches only the rows in sight.
+// painting touches only the rows in sight. While a download adds rows hundreds of times a
+// second, the list is drawn again at most kRefreshMs apart: the operator cannot read it
+// faster, and each drawing would hold up the device's next block request.
 class TrafficList : public QListView
 {
 public:
@@ -36,8 +40,15 @@ protected:
     void updateGeometries() override;
     void scrollContentsBy(int dx, int dy) override;
     void paintEvent(QPaintEvent* event) override;
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
+    void timerEvent(QTimerEvent* event) override;
 
 private:
+    static constexpr int kRefreshMs = 40;
+
+    // Shows new rows now, or once kRefreshMs have passed since they were last shown.
+    void scheduleRefresh();
+    void refreshRows();
     [[nodiscard]] int rowCount() const;
     [[nodiscard]] QModelIndex row(int r) const;
     [[nodiscard]] bool isRow(const QModelIndex& index) const;
@@ -45,4 +56,6 @@ private:
     [[nodiscard]] int rowAt(int y) const;
 
     int m_rowHeight = 0;
+    QBasicTimer m_refresh;
+    QElapsedTimer m_sinceRefresh;
 };
