@@ -1,18 +1,13 @@
 // Start-up: from the moment the program's process is created to the splash window's
-// first picture. This program starts itself again as the measured process, which takes
-// the steps the real main() takes (settings, application object, command line, message
-// box, splash window with the view and the console, which opens its port) and reports
-// when the splash window has painted. The figure is the median over several starts.
+// first picture. This program starts itself again as the measured process, which runs the
+// program's own start-up (settings, application object, command line, message box,
+// splash window with the view and the console, which opens its port) and reports when
+// the splash window has painted. The figure is the median over several starts.
 
-#include "Alert.h"
-#include "App.h"
-#include "Desktop.h"
 #include "Figures.h"
-#include "config.h"
-#include "p2sr.h"
+#include "Startup.h"
 #include "splash.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -58,37 +53,18 @@ private:
     bool m_seen = false;
 };
 
-// The program's main(), with its settings in a temporary folder.
+// The program's own start-up, with its settings in a temporary folder.
 int measuredStart(int argc, char* argv[], std::int64_t startedAt)
 {
     const std::int64_t mainAt = figures::nowNs();
     QTemporaryDir folder;
-    config::State settings;
-    settings.folder = folder.path();
-    config::wire(settings);
-    p2sr::State link;
-    p2sr::wire(link);
-
-    App app(argc, argv);
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Quillet: service tool for RS-422 controller devices."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addOption(
-        {QStringLiteral("port"), QStringLiteral("Adds a serial device."), QStringLiteral("path")});
-    parser.addOption({QStringLiteral("demo"), QStringLiteral("Runs against a simulated device.")});
-    parser.process(app);
-
-    Desktop::installMessageBox();
-    app.Event_Open();
-
-    app::main splash(*app.menus(), PortList(parser.values(QStringLiteral("port"))));
     FirstPaint stamp(startedAt, mainAt);
-    splash.installEventFilter(&stamp);
-    splash.Event_Open();
-    return App::exec();
+    app::StartupOptions options;
+    options.settingsFolder = folder.path();
+    options.beforeOpen = [&stamp](app::main& splash) {
+        splash.installEventFilter(&stamp);
+    };
+    return app::run(argc, argv, options);
 }
 
 std::int64_t figure(const QByteArray& output, const QByteArray& name)
