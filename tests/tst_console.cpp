@@ -1,3 +1,4 @@
+#include "Bytes.h"
 #include "ProgressWheel.h"
 #include "VersionRadio.h"
 #include "World.h"
@@ -16,11 +17,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray bytes(const char* hex)
-{
-    return QByteArray::fromHex(hex);
-}
 
 // The seven controls the enable countdown locks, in the order it sets them.
 QList<QWidget*> lockedByCountdown(const prefw& c)

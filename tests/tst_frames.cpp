@@ -1,3 +1,4 @@
+#include "Bytes.h"
 #include "TrafficLog.h"
 #include "p2serial.h"
 #include "p2sr.h"
@@ -18,11 +19,6 @@ public:
     void Disp_string(const QByteArray& frame) override { rows.append(frame); }
     void Disp_array(const p2sr::Frame&, const QString&) override {}
 };
-
-QByteArray bytes(const char* hex)
-{
-    return QByteArray::fromHex(hex);
-}
 
 } // namespace
 

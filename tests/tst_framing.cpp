@@ -1,3 +1,4 @@
+#include "Bytes.h"
 #include "p2serial.h"
 
 #include <QTest>
@@ -5,11 +6,6 @@
 namespace {
 
 using Deliveries = QList<QByteArray>;
-
-QByteArray bytes(const char* hex)
-{
-    return QByteArray::fromHex(hex);
-}
 
 QByteArray frameBytes(const p2sr::Frame& frame)
 {

@@ -1,4 +1,5 @@
 #include "Alert.h"
+#include "Bytes.h"
 #include "Pty.h"
 #include "config.h"
 #include "p2serial.h"
@@ -10,14 +11,7 @@
 #include <QTest>
 #include <termios.h>
 
-namespace {
-
-QByteArray bytes(const char* hex)
-{
-    return QByteArray::fromHex(hex);
-}
-
-} // namespace
+namespace {} // namespace
 
 // The endpoint against a real pseudo-terminal, the way an operator reaches a device
 // through --port.

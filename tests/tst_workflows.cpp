@@ -1,3 +1,4 @@
+#include "Bytes.h"
 #include "Desktop.h"
 #include "TrafficModel.h"
 #include "VersionRadio.h"
@@ -22,11 +23,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray bytes(const char* hex)
-{
-    return QByteArray::fromHex(hex);
-}
 
 QByteArray withSum(QByteArray frame)
 {
