@@ -11,8 +11,6 @@
 #include <QTest>
 #include <termios.h>
 
-namespace {} // namespace
-
 // The endpoint against a real pseudo-terminal, the way an operator reaches a device
 // through --port.
 class TestSerialPort : public QObject
