@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QWindow>
+#include <type_traits>
 
 namespace {
 
@@ -44,39 +45,50 @@ struct EditState
     bool selectAll = false;
 };
 
-EditState editState(QWidget* field)
+EditState stateOf(const QLineEdit* line)
 {
-    EditState state;
-    if (auto* line = qobject_cast<QLineEdit*>(field)) {
-        const bool selected = line->hasSelectedText();
-        const bool writable = !line->isReadOnly();
-        const bool visible = line->echoMode() == QLineEdit::Normal;
-        state = {line->isUndoAvailable() && writable,
-                 selected && writable && visible,
-                 selected && visible,
-                 writable && clipboardHasText(),
-                 selected && writable,
-                 !line->text().isEmpty()};
-    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(field)) {
-        const bool selected = plain->textCursor().hasSelection();
-        const bool writable = !plain->isReadOnly();
-        state = {plain->document()->isUndoAvailable() && writable,
-                 selected && writable,
-                 selected,
-                 writable && clipboardHasText(),
-                 selected && writable,
-                 !plain->document()->isEmpty()};
-    } else if (auto* rich = qobject_cast<QTextEdit*>(field)) {
-        const bool selected = rich->textCursor().hasSelection();
-        const bool writable = !rich->isReadOnly();
-        state = {rich->document()->isUndoAvailable() && writable,
-                 selected && writable,
-                 selected,
-                 writable && clipboardHasText(),
-                 selected && writable,
-                 !rich->document()->isEmpty()};
-    }
-    return state;
+    const bool selected = line->hasSelectedText();
+    const bool writable = !line->isReadOnly();
+    const bool visible = line->echoMode() == QLineEdit::Normal;
+    return {line->isUndoAvailable() && writable,
+            selected && writable && visible,
+            selected && visible,
+            writable && clipboardHasText(),
+            selected && writable,
+            !line->text().isEmpty()};
+}
+
+template <typename Area> EditState stateOf(const Area* area)
+{
+    const bool selected = area->textCursor().hasSelection();
+    const bool writable = !area->isReadOnly();
+    return {area->document()->isUndoAvailable() && writable,
+            selected && writable,
+            selected,
+            writable && clipboardHasText(),
+            selected && writable,
+            !area->document()->isEmpty()};
+}
+
+void deleteSelection(QLineEdit* line)
+{
+    line->del();
+}
+
+template <typename Area> void deleteSelection(Area* area)
+{
+    area->textCursor().removeSelectedText();
+}
+
+// Calls visit with the focused control as the text control it is, if it is one.
+template <typename Visit> void visitField(QWidget* field, Visit visit)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(field))
+        visit(line);
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(field))
+        visit(plain);
+    else if (auto* rich = qobject_cast<QTextEdit*>(field))
+        visit(rich);
 }
 
 // Runs one Edit command on the focused text control.
@@ -90,6 +102,8 @@ template <typename Field> void edit(Field* field, QAction* which, const MenuBar1
         field->copy();
     else if (which == menus.EditPaste)
         field->paste();
+    else if (which == menus.EditClear)
+        deleteSelection(field);
     else if (which == menus.EditSelectAll)
         field->selectAll();
 }
@@ -115,23 +129,7 @@ MenuBar1::MenuBar1(QObject* parent) : QObject(parent)
 
     for (QAction* action : {EditUndo, EditCut, EditCopy, EditPaste, EditClear, EditSelectAll}) {
         connect(action, &QAction::triggered, this, [this, action] {
-            QWidget* field = m_field;
-            if (auto* line = qobject_cast<QLineEdit*>(field)) {
-                if (action == EditClear)
-                    line->del();
-                else
-                    edit(line, action, *this);
-            } else if (auto* plain = qobject_cast<QPlainTextEdit*>(field)) {
-                if (action == EditClear)
-                    plain->textCursor().removeSelectedText();
-                else
-                    edit(plain, action, *this);
-            } else if (auto* rich = qobject_cast<QTextEdit*>(field)) {
-                if (action == EditClear)
-                    rich->textCursor().removeSelectedText();
-                else
-                    edit(rich, action, *this);
-            }
+            visitField(m_field, [this, action](auto* field) { edit(field, action, *this); });
             updateEnabling();
         });
     }
@@ -169,20 +167,12 @@ void MenuBar1::followFocus(QWidget* now)
     if (m_field)
         disconnect(m_field, nullptr, this, nullptr);
     m_field = nullptr;
-    if (qobject_cast<QLineEdit*>(now)) {
-        m_field = now;
-        auto* line = static_cast<QLineEdit*>(now);
-        connect(line, &QLineEdit::textChanged, this, &MenuBar1::updateEnabling);
-        connect(line, &QLineEdit::selectionChanged, this, &MenuBar1::updateEnabling);
-    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(now)) {
-        m_field = now;
-        connect(plain, &QPlainTextEdit::textChanged, this, &MenuBar1::updateEnabling);
-        connect(plain, &QPlainTextEdit::selectionChanged, this, &MenuBar1::updateEnabling);
-    } else if (auto* rich = qobject_cast<QTextEdit*>(now)) {
-        m_field = now;
-        connect(rich, &QTextEdit::textChanged, this, &MenuBar1::updateEnabling);
-        connect(rich, &QTextEdit::selectionChanged, this, &MenuBar1::updateEnabling);
-    }
+    visitField(now, [this](auto* field) {
+        using Field = std::remove_pointer_t<decltype(field)>;
+        m_field = field;
+        connect(field, &Field::textChanged, this, &MenuBar1::updateEnabling);
+        connect(field, &Field::selectionChanged, this, &MenuBar1::updateEnabling);
+    });
     updateEnabling();
 }
 
@@ -192,7 +182,8 @@ void MenuBar1::updateEnabling()
     FileAbort->setEnabled(consoleInFront);
     ViewTestFunctions->setEnabled(consoleInFront);
 
-    const EditState state = editState(m_field);
+    EditState state;
+    visitField(m_field, [&state](const auto* field) { state = stateOf(field); });
     EditUndo->setEnabled(state.undo);
     EditCut->setEnabled(state.cut);
     EditCopy->setEnabled(state.copy);
