@@ -496,9 +496,10 @@ void prefw::Rxname(const p2sr::Frame& p)
 
 QString prefw::versionName(int slot) const
 {
+    // A name ends at its first zero byte, or fills the whole buffer.
     const QByteArray& name = vername[static_cast<std::size_t>(slot)];
-    return QString::fromLatin1(
-        name.left(name.indexOf('\0') < 0 ? name.size() : name.indexOf('\0')));
+    const qsizetype end = name.indexOf('\0');
+    return QString::fromLatin1(end < 0 ? name : name.left(end));
 }
 
 void prefw::Dispversion(std::uint8_t v)
